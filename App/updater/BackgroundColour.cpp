@@ -1,0 +1,3 @@
+#include "updater/BackgroundColour.h"
+
+const juce::Colour backgroundColour (234, 234, 234);

@@ -1,0 +1,94 @@
+#include "updater/MainComponent.h"
+#include "updater/BackgroundColour.h"
+#include "updater/InstanceSignal.h"
+#include "platform/winapi/WinApi.h"
+
+#include <clocale>
+
+//==============================================================================
+/** The one top-level window; its content is the MainComponent. */
+class MainWindow : public juce::ResizableWindow
+{
+public:
+    MainWindow()
+        : juce::ResizableWindow ("VN382UpdateProgram", true)
+    {
+        content = new MainComponent();
+        setContentOwned (content, true);
+        centreWithSize (getWidth(), getHeight());
+        setAlwaysOnTop (true);
+        setVisible (true);
+        setUsingNativeTitleBar (true);
+    }
+
+    ~MainWindow() override = default;
+
+    // JUCE 7 draws a 1-pixel border where the program expects 3; keep its sizes.
+    juce::BorderSize<int> getBorderThickness() override
+    {
+        return isUsingNativeTitleBar() ? juce::BorderSize<int>() : juce::BorderSize<int> (3);
+    }
+
+    // A close offered by a window manager that ignores the hints must not end the program:
+    // it ends only through its own buttons.
+    void userTriedToCloseWindow() override {}
+
+    MainComponent* content = nullptr;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE (MainWindow)
+};
+
+//==============================================================================
+class Application : public juce::JUCEApplication
+{
+public:
+    Application() = default;
+
+    void initialise (const juce::String&) override
+    {
+        // Titles in any language need the C library's character type from the environment.
+        std::setlocale (LC_CTYPE, "");
+
+        mainWindow = new MainWindow();
+
+        instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
+        instanceSignal->listen ([this] (const juce::String& commandLine) { anotherInstanceStarted (commandLine); });
+    }
+
+    void shutdown() override
+    {
+        if (mainWindow == nullptr)
+        {
+            // Refused as a second copy (no initialise): tell the running one.
+            InstanceSignal::notifyRunningCopy (getApplicationName(), getCommandLineParameters(), 2000);
+            return;
+        }
+
+        instanceSignal.reset();
+        delete mainWindow;
+        mainWindow = nullptr;
+    }
+
+    const juce::String getApplicationName() override { return "VN382UpdateProgram"; }
+    const juce::String getApplicationVersion() override { return "0.0.0.1"; }
+
+    bool moreThanOneInstanceAllowed() override
+    {
+        AllowSetForegroundWindow (ASFW_ANY);
+        return false;
+    }
+
+    void anotherInstanceStarted (const juce::String&) override
+    {
+        if (mainWindow != nullptr && mainWindow->isVisible())
+            mainWindow->toFront (true);
+    }
+
+private:
+    MainWindow* mainWindow = nullptr;
+    std::unique_ptr<InstanceSignal> instanceSignal;
+};
+
+//==============================================================================
+START_JUCE_APPLICATION (Application)
