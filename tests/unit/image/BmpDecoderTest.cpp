@@ -66,7 +66,7 @@ TEST (BmpDecoder, TwentyFourBitRowsArePaddedToFourBytesAndStoredBottomUp)
     EXPECT_EQ (image.getFormat(), juce::Image::RGB);
     EXPECT_EQ (image.getWidth(), 3);
     EXPECT_EQ (image.getHeight(), 2);
-    EXPECT_EQ (rowBytes (image, 1), fileBytes (file, 54, 9));      // first stored row at the bottom
+    EXPECT_EQ (rowBytes (image, 1), fileBytes (file, 54, 9)); // first stored row at the bottom
     EXPECT_EQ (rowBytes (image, 0), fileBytes (file, 54 + 12, 9));
 
     // Blue, green, red: the first pixel of the bottom row.
@@ -117,8 +117,8 @@ TEST (BmpDecoder, NeverReadsBeyondTheData)
     EXPECT_TRUE (decodeBmp (whole.data(), 0).isNull());
 
     // Sizes whose products wrap in 32 or 64 bits must not pass the length check.
-    EXPECT_TRUE (decode (makeBmp (0x40000000, 1, 32, 64)).isNull());   // 4 x width = 2^32
-    EXPECT_TRUE (decode (makeBmp (0x55555556, 1, 24, 64)).isNull());   // the 32-bit stride wraps to 4
+    EXPECT_TRUE (decode (makeBmp (0x40000000, 1, 32, 64)).isNull()); // 4 x width = 2^32
+    EXPECT_TRUE (decode (makeBmp (0x55555556, 1, 24, 64)).isNull()); // the 32-bit stride wraps to 4
     EXPECT_TRUE (decode (makeBmp (0x7fffffff, 0x7fffffff, 32, 64)).isNull());
-    EXPECT_TRUE (decode (makeBmp (1, 0x40000001, 32, 64)).isNull());   // stride x height wraps to 4
+    EXPECT_TRUE (decode (makeBmp (1, 0x40000001, 32, 64)).isNull()); // stride x height wraps to 4
 }

@@ -33,9 +33,9 @@ TEST (BuiltInImage, IsTheCommittedPngAsAnRgbaNonInterlacedFile)
     EXPECT_EQ (juce::String ((const char*) png + 12, 4), "IHDR");
     EXPECT_EQ (readBE32 (png + 16), 56u);
     EXPECT_EQ (readBE32 (png + 20), 55u);
-    EXPECT_EQ (png[24], 8);  // bits per channel
-    EXPECT_EQ (png[25], 6);  // RGBA
-    EXPECT_EQ (png[28], 0);  // not interlaced
+    EXPECT_EQ (png[24], 8); // bits per channel
+    EXPECT_EQ (png[25], 6); // RGBA
+    EXPECT_EQ (png[28], 0); // not interlaced
 }
 
 TEST (BuiltInImage, DecodesToAWarningSign)
@@ -51,8 +51,8 @@ TEST (BuiltInImage, DecodesToAWarningSign)
     for (auto corner : { juce::Point<int> (0, 0), { 55, 0 }, { 0, 54 }, { 55, 54 } })
         EXPECT_EQ (image->getPixelAt (corner.x, corner.y).getAlpha(), 0) << corner.toString();
 
-    EXPECT_EQ (image->getPixelAt (20, 44), yellow);             // beside the dot
-    EXPECT_EQ (image->getPixelAt (28, 16), yellow);             // above the bar
+    EXPECT_EQ (image->getPixelAt (20, 44), yellow);               // beside the dot
+    EXPECT_EQ (image->getPixelAt (28, 16), yellow);               // above the bar
     EXPECT_EQ (image->getPixelAt (28, 30), juce::Colours::black); // the bar
     EXPECT_EQ (image->getPixelAt (28, 43), juce::Colours::black); // the dot
 
