@@ -52,7 +52,7 @@ if ls tests/fuzz/*.cpp >/dev/null 2>&1; then
     for entry in "${pids[@]}"; do
         pid=${entry%%:*}; name=${entry#*:}
         if wait "$pid"; then
-            echo "fuzz $name: $(grep -Eo '#[0-9]+ +DONE.*' "build-fuzz/$name.log" | tail -1)"
+            echo "fuzz $name: $(grep -Eo '#[0-9]+[[:space:]]+DONE.*' "build-fuzz/$name.log" | tail -1)"
         else
             echo "fuzz $name FAILED:"; tail -40 "build-fuzz/$name.log"; status=1
         fi
