@@ -31,9 +31,12 @@ void AlineButton::paintButton (juce::Graphics& g, bool isMouseOverButton, bool i
     g.setFont (juce::Font (fontName, fontHeight, fontStyle));
     g.setColour (juce::Colour (0xff101010));
 
+    // A button too small for a text box draws no text (JUCE rejects negative sizes).
     const int offset = isButtonDown ? 5 : 4;
-    g.drawFittedText (getButtonText(), offset, offset, getWidth() - 8, getHeight() - 8,
-                      justification, 1, 0.7f);
+    const int textWidth = getWidth() - 8, textHeight = getHeight() - 8;
+
+    if (textWidth > 0 && textHeight > 0)
+        g.drawFittedText (getButtonText(), offset, offset, textWidth, textHeight, justification, 1, 0.7f);
 }
 
 //==============================================================================
