@@ -1,33 +1,27 @@
 #pragma once
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// Helpers of the headless pixel tests: images, pixel reads and ink measurements.
+// Helpers of the headless pixel tests: images, pixel checks and ink measurements.
 namespace drawtest
 {
     /** An ARGB image filled with the given colour (transparent by default). */
     inline juce::Image makeImage (int w, int h, juce::Colour background = juce::Colours::transparentBlack)
     {
         juce::Image image (juce::Image::ARGB, w, h, true);
-        juce::Graphics g (image);
-        g.fillAll (background);
+        image.clear (image.getBounds(), background);
         return image;
     }
 
-    /** Grey level (0..255) of an opaque pixel. */
-    inline int grey (const juce::Image& image, int x, int y)
+    /** An opaque grey of the given level, rounded. */
+    inline juce::Colour grey (double level)
     {
-        return image.getPixelAt (x, y).getRed();
+        const auto v = (juce::uint8) std::lround (level);
+        return juce::Colour (v, v, v);
     }
 
-    inline bool isTransparent (const juce::Image& image, int x, int y)
-    {
-        return image.getPixelAt (x, y).getAlpha() == 0;
-    }
-
-    /** True when the pixel's channels are each within tolerance of the expected colour. */
+    /** True when each channel of the pixel lies within tolerance of the expected colour. */
     inline ::testing::AssertionResult near (const juce::Image& image, int x, int y, juce::Colour expected, int tolerance = 3)
     {
         const auto c = image.getPixelAt (x, y);
@@ -42,23 +36,33 @@ namespace drawtest
     }
 
     /** Bounding box of the pixels inside area that satisfy the predicate. */
-    inline juce::Rectangle<int> inkBounds (const juce::Image& image, juce::Rectangle<int> area,
-                                           const std::function<bool (juce::Colour)>& isInk)
+    template <typename Predicate>
+    juce::Rectangle<int> inkBounds (const juce::Image& image, juce::Rectangle<int> area, Predicate isInk)
     {
-        int left = area.getRight(), top = area.getBottom(), right = area.getX() - 1, bottom = area.getY() - 1;
+        juce::Rectangle<int> box;
 
         for (int y = area.getY(); y < area.getBottom(); ++y)
             for (int x = area.getX(); x < area.getRight(); ++x)
                 if (isInk (image.getPixelAt (x, y)))
-                {
-                    left = juce::jmin (left, x);   right = juce::jmax (right, x);
-                    top = juce::jmin (top, y);     bottom = juce::jmax (bottom, y);
-                }
+                    box = box.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : box.getUnion ({ x, y, 1, 1 });
 
-        return right < left ? juce::Rectangle<int>() : juce::Rectangle<int> (left, top, right - left + 1, bottom - top + 1);
+        return box;
     }
 
-    /** True when both images have the same size and identical pixels. */
+    inline bool isDark (juce::Colour c) { return c.getRed() < 128; }
+
+    /** The lowest red level inside area. */
+    inline int darkest (const juce::Image& image, juce::Rectangle<int> area)
+    {
+        int level = 255;
+
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                level = juce::jmin (level, (int) image.getPixelAt (x, y).getRed());
+
+        return level;
+    }
+
     inline bool samePixels (const juce::Image& a, const juce::Image& b)
     {
         if (a.getBounds() != b.getBounds())
@@ -72,6 +76,11 @@ namespace drawtest
         return true;
     }
 
+    inline bool isBlank (const juce::Image& image)
+    {
+        return inkBounds (image, image.getBounds(), [] (juce::Colour c) { return c.getAlpha() != 0; }).isEmpty();
+    }
+
     /** Saves the image as <name>.png in the folder named by UPDATER_PNG_DIR, when that is set. */
     inline void savePng (const juce::Image& image, const juce::String& name)
     {
@@ -80,7 +89,7 @@ namespace drawtest
         if (dir.isEmpty())
             return;
 
-        const juce::File file = juce::File (dir).getChildFile (name + ".png");
+        const auto file = juce::File (dir).getChildFile (name + ".png");
         file.getParentDirectory().createDirectory();
         file.deleteFile();
 

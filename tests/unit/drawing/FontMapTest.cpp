@@ -4,78 +4,49 @@
 
 using namespace drawtest;
 
-namespace
-{
-    /** Renders the text in black on white with the given family, 20 pixels high. */
-    juce::Image render (const juce::String& family, const juce::String& text)
-    {
-        auto image = makeImage (120, 30, juce::Colours::white);
-        juce::Graphics g (image);
-        g.setColour (juce::Colours::black);
-        g.setFont (juce::Font (family, 20.0f, juce::Font::plain));
-        g.drawText (text, 0, 0, 120, 30, juce::Justification::centredLeft, false);
-        return image;
-    }
-
-    bool hasInk (const juce::Image& image)
-    {
-        return ! inkBounds (image, image.getBounds(), [] (juce::Colour c) { return c.getRed() < 128; }).isEmpty();
-    }
-}
-
-//==============================================================================
-TEST (FontMap, CjkCollectionsAreVisible)
+TEST (FontMap, WindowsFamiliesResolveToInstalledOnesThatHaveTheirScripts)
 {
     const auto families = juce::Font::findAllTypefaceNames();
 
     for (auto* name : { "Liberation Sans", "Noto Sans CJK JP", "Noto Sans CJK KR", "Noto Sans CJK SC", "Noto Sans CJK TC" })
         EXPECT_TRUE (families.contains (name)) << name;
-}
 
-TEST (FontMap, WindowsFamiliesResolveToInstalledOnes)
-{
-    const std::pair<const char*, const char*> cases[] =
+    const auto render = [] (const juce::String& family, juce::juce_wchar c)
     {
-        { "Arial", "Liberation Sans" },
-        { "<Sans-Serif>", "Liberation Sans" },
-        { "Microsoft YaHei", "Noto Sans CJK SC" },
-        { "Malgun Gothic", "Noto Sans CJK KR" },
-        { "MS UI Gothic", "Noto Sans CJK JP" },
-        { "Noto Sans CJK TC", "Noto Sans CJK TC" },
-        { "No Such Family", "No Such Family" },
+        auto image = makeImage (40, 30, juce::Colours::white);
+        juce::Graphics g (image);
+        g.setColour (juce::Colours::black);
+        g.setFont (juce::Font (family, 20.0f, juce::Font::plain));
+        g.drawText (juce::String::charToString (c), 0, 0, 40, 30, juce::Justification::centred, false);
+        return image;
     };
 
-    for (const auto& [name, installed] : cases)
+    // Each name with its stand-in and a character of the script it must draw (not as the
+    // missing-glyph shape, which U+10FFFD gets).
+    struct Case { const char* name; const char* installed; juce::juce_wchar sample; };
+    const Case cases[] =
     {
-        EXPECT_EQ (FontMapLookAndFeel::getInstalledFamily (name), installed);
-
-        if (juce::String (installed) != "No Such Family")
-        {
-            EXPECT_EQ (juce::Font (name, 12.0f, juce::Font::bold).getTypefacePtr()->getName(), installed) << name;
-        }
-    }
-}
-
-TEST (FontMap, MappedFamiliesDrawTheirScripts)
-{
-    // A character the family lacks draws its missing-glyph shape, the same as U+10FFFD.
-    const std::pair<const char*, const char*> cases[] =
-    {
-        { "Arial", "A" }, { "Arial", "\xd0\x96" /* Cyrillic Zhe */ },
-        { "Microsoft YaHei", "\xe4\xb8\xad" /* U+4E2D */ },
-        { "Malgun Gothic", "\xed\x95\x9c" /* U+D55C */ },
-        { "MS UI Gothic", "\xe6\x97\xa5" /* U+65E5 */ },
+        { "Arial", "Liberation Sans", 0x416 },   // Cyrillic Zhe
+        { "<Sans-Serif>", "Liberation Sans", 'A' },
+        { "Microsoft YaHei", "Noto Sans CJK SC", 0x4e2d },
+        { "Malgun Gothic", "Noto Sans CJK KR", 0xd55c },
+        { "MS UI Gothic", "Noto Sans CJK JP", 0x65e5 },
+        { "Noto Sans CJK TC", "Noto Sans CJK TC", 0x9ad4 },
     };
 
-    for (const auto& [family, utf8] : cases)
+    for (const auto& c : cases)
     {
-        const auto glyph = render (family, juce::String::fromUTF8 (utf8));
-        const auto missing = render (family, juce::String::charToString ((juce::juce_wchar) 0x10FFFD));
-        EXPECT_TRUE (hasInk (glyph)) << family;
-        EXPECT_FALSE (samePixels (glyph, missing)) << family;
+        SCOPED_TRACE (c.name);
+        EXPECT_EQ (FontMapLookAndFeel::getInstalledFamily (c.name), c.installed);
+        EXPECT_EQ (juce::Font (c.name, 12.0f, juce::Font::bold).getTypefacePtr()->getName(), c.installed);
+
+        const auto glyph = render (c.name, c.sample);
+        EXPECT_FALSE (inkBounds (glyph, glyph.getBounds(), isDark).isEmpty());
+        EXPECT_FALSE (samePixels (glyph, render (c.name, 0x10fffd)));
     }
 
-    // The check itself: a Latin face does box a CJK character.
-    EXPECT_TRUE (samePixels (render ("Liberation Sans", juce::String::fromUTF8 ("\xe6\x97\xa5")),
-                             render ("Liberation Sans", juce::String::charToString ((juce::juce_wchar) 0x10FFFD))));
+    EXPECT_EQ (FontMapLookAndFeel::getInstalledFamily ("No Such Family"), "No Such Family");
+
+    // The check itself: a Latin face draws a CJK character as its missing glyph.
+    EXPECT_TRUE (samePixels (render ("Liberation Sans", 0x65e5), render ("Liberation Sans", 0x10fffd)));
 }

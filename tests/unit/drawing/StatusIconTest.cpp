@@ -14,22 +14,20 @@ namespace
         return image;
     }
 
-    // The colours of the icon's translucent fills over the black test background.
-    const juce::Colour whiteFill (153, 153, 153), yellowFill (153, 153, 0);
+    // The translucent fills over the black test background.
+    const juce::Colour whiteFill = grey (153), yellowFill (153, 153, 0);
 
-    // The icon's centre column, inside the outline of both shapes from y 36 down to 74.
-    const juce::Rectangle<int> centreColumn { 45, 36, 15, 39 };
-
-    /** Ink of the character: darker than the yellow fill, or bluer than the white one. */
+    /** Ink of the character in the icon's centre column, inside both shapes: darker than the
+        yellow fill, or bluer than the white one. */
     juce::Rectangle<int> glyphInk (const juce::Image& image, bool warning)
     {
-        return inkBounds (image, centreColumn, [warning] (juce::Colour c)
+        return inkBounds (image, { 45, 36, 15, 39 }, [warning] (juce::Colour c)
         {
             return warning ? c.getRed() < 120 : c.getBlue() > 170;
         });
     }
 
-    /** Where drawFittedText puts the baseline of one line of the icon's font in a 64-high box. */
+    /** Bottom of the ink row under the baseline of the icon's font centred in a 64-high box. */
     float expectedBaseline (int top)
     {
         const juce::Font font (57.6f, juce::Font::bold);
@@ -38,26 +36,19 @@ namespace
 }
 
 //==============================================================================
-TEST (StatusIcon, NoneDrawsNothing)
-{
-    const auto image = drawIcon (0);
-
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            ASSERT_TRUE (near (image, x, y, juce::Colours::black, 0));
-}
-
 TEST (StatusIcon, WarningIsYellowTriangleWithLoweredExclamationMark)
 {
+    const auto none = drawIcon (0);
+    EXPECT_TRUE (inkBounds (none, none.getBounds(), [] (juce::Colour c) { return c != juce::Colours::black; }).isEmpty());
+
     const auto image = drawIcon (2);
     savePng (image, "status-warning");
 
-    EXPECT_TRUE (near (image, 30, 70, yellowFill));            // inside, near the left edge
-    EXPECT_TRUE (near (image, 30, 30, juce::Colours::black, 0)); // inside the circle, outside the triangle
-    EXPECT_TRUE (near (image, 21, 16, juce::Colours::black, 0));
-    EXPECT_TRUE (near (image, 52, 79, juce::Colour (0, 0, 0)));  // bottom outline (dark over the fill)
+    EXPECT_TRUE (near (image, 30, 70, yellowFill));                 // inside, near the left edge
+    EXPECT_TRUE (near (image, 30, 30, juce::Colours::black, 0));    // inside a circle, outside the triangle
+    EXPECT_TRUE (near (image, 52, 78, juce::Colour (61, 61, 0)));   // bottom outline, 0x99000000 over the fill
 
-    // The mark is dark, narrow and its box starts at y 22 rather than 15.
+    // The mark is narrow and its box starts at y 22 rather than 15.
     const auto ink = glyphInk (image, true);
     EXPECT_GE (ink.getWidth(), 3);
     EXPECT_LE (ink.getWidth(), 12);
@@ -73,19 +64,17 @@ TEST (StatusIcon, InformationAndQuestionAreCirclesWithBlueCharacters)
 
     for (const auto* image : { &info, &question })
     {
-        EXPECT_TRUE (near (*image, 26, 47, whiteFill));            // inside, away from the character
-        EXPECT_TRUE (near (*image, 30, 30, whiteFill));            // inside the circle, outside a triangle
-        EXPECT_TRUE (near (*image, 21, 16, juce::Colours::black, 0)); // box corner, outside the circle
-        EXPECT_LT (image->getPixelAt (52, 15).getRed(), 60);       // outline at the top of the circle
+        EXPECT_TRUE (near (*image, 26, 47, whiteFill));                 // inside, away from the character
+        EXPECT_TRUE (near (*image, 30, 30, whiteFill));                 // inside the circle, outside a triangle
+        EXPECT_TRUE (near (*image, 21, 16, juce::Colours::black, 0));   // box corner, outside the circle
+        EXPECT_LT (image->getPixelAt (52, 15).getRed(), 70);            // outline at the top
         EXPECT_NEAR ((float) glyphInk (*image, false).getBottom(), expectedBaseline (15), 2.0f);
     }
 
-    const auto isBlue = [] (juce::Colour c) { return c.getBlue() > 170; };
-    EXPECT_LE (inkBounds (info, { 30, 20, 44, 55 }, isBlue).getWidth(), 14);   // "i" is narrow
-    EXPECT_GE (inkBounds (question, { 30, 20, 44, 55 }, isBlue).getWidth(), 20); // "?" is wide
+    EXPECT_LE (glyphInk (info, false).getWidth(), 10);       // "i" is narrow
+    EXPECT_GE (glyphInk (question, false).getWidth(), 14);   // "?" is wide
 
     // Any code other than 0, 2 and 3 gives the question icon.
     EXPECT_TRUE (samePixels (drawIcon (4), question));
     EXPECT_TRUE (samePixels (drawIcon (-1), question));
-    EXPECT_FALSE (samePixels (info, question));
 }
