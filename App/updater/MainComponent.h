@@ -40,6 +40,9 @@ public:
     /** 0 to 15 for the hexadecimal digits of either case, 0 for any other character. */
     static juce::uint8 hexDigitValue (juce::uint8 c);
 
+    /** Paints a vector status icon (alert-window icon codes) into (20, 15, 64, 64). */
+    static void drawStatusIcon (juce::Graphics& g, int iconType);
+
 private:
     //==============================================================================
     friend struct MainComponentTestAccess;
