@@ -160,7 +160,17 @@ TEST_F (HidUtilCalls, ReadCountAboveTheReportIsNeverCopiedPastIt)
     CountingHandler handler;
     HidCtrl ctrl;
     ASSERT_TRUE (ctrl.open (&handler, 0));
+
+    // open searches once, then asks for the version by type and reads one report.
+    const auto log = recording::takeLog();
+    ASSERT_GE (log.size(), 4u);
+    EXPECT_EQ (Log (log.end() - 4, log.end()), (Log { "HID_EnumHIDno()",
+                                                       "HID_GetDeviceType(3)",
+                                                       "HID_GetFirmwareVersion(0x14,1)",
+                                                       "HID_Input(3,1024)" }));
+    EXPECT_EQ (ctrl.firmwareVersion, 0x114u);
     EXPECT_EQ (ctrl.reportLength, hidReportSize);
+    EXPECT_EQ (handler.reports + handler.arrived, 0);
 
     deliver (HidUtil::hidReportMessage, 3);
     EXPECT_EQ (handler.reports, 1);
