@@ -1,25 +1,100 @@
 #pragma once
 
+#include "device/HidCtrl.h"
+#include "device/HidHandler.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+
+class AlineButton;
+class LangLookAndFeel;
+class ProgressLookAndFeel;
+
+/** The six screens; updateComplete and updateFailed are final. none marks no pending state. */
+enum ScreenState
+{
+    none = -1,
+    languageChoice = 0,
+    noDevice = 1,
+    readyToUpdate = 2,
+    updating = 3,
+    updateComplete = 4,
+    updateFailed = 5
+};
+
+/** Byte 0 of a request report. */
+enum class UpdateCommand : juce::uint8
+{
+    start = 0xF0,
+    beginImage = 0xF1,
+    status = 0xF2,
+    imageData = 0xF3
+};
+
+/** Byte 0 of a reply report; 0 means that a device event or quit woke the update thread. */
+enum class DeviceReply : juce::uint8
+{
+    busy = 0xF7,
+    startAccepted = 0xF8,
+    blockAccepted = 0xF9,
+    finalBlockAcceptedB = 0xFB,
+    finished = 0xFC,
+    finalBlockAccepted = 0xFE
+};
+
+/** File bytes carried by one data report. */
+constexpr int blockDataSize = 1022;
+
+/** printf-style formatting of a UTF-8 format with ints and UTF-8 strings (const char*). */
+juce::String formatString (const char* format, ...);
 
 //==============================================================================
 /**
     The whole content of the updater's window: the screens, the device link and the update
     thread.
 
-    At construction it finds the update file beside the executable, checks its header and
-    measures it (MainComponentUpdateFile.cpp); the results stay fixed for the life of the
-    process.
+    It owns the widgets, their look-and-feels and the device link, finds and checks the update
+    file at construction, runs the screen state machine, and is itself the update thread, whose
+    run() sends the update file to the device.
 
-    Threads: everything here runs on the message thread. The update thread later reads the
-    update-file fields without a lock; they are written before it can start and never again.
+    Threads: everything runs on the message thread, the device callbacks included, except run()
+    (the update thread) and postScreenState() (any thread). The update thread touches no widget;
+    it shares with the message thread only progress (atomic), rxReport (under rxReportLock),
+    replyEvent and pendingState (under stateLock).
 */
-class MainComponent
+class MainComponent : public juce::Component,
+                      public juce::AsyncUpdater,
+                      public juce::Thread,
+                      public HidHandler,
+                      public juce::ComboBox::Listener,
+                      public juce::Button::Listener
 {
 public:
     //==============================================================================
     MainComponent();
-    ~MainComponent();
+    ~MainComponent() override;
+
+    //==============================================================================
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    void handleAsyncUpdate() override;
+    void run() override;
+
+    void onDeviceRemoved() override;
+    void onDeviceArrived() override;
+    void onReportReceived() override;
+
+    void comboBoxChanged (juce::ComboBox* box) override;
+    void buttonClicked (juce::Button* button) override;
+
+    //==============================================================================
+    /** Shows a screen, unless a final or the bad-file screen already shows (message thread). */
+    void setScreen (int state);
+
+    /** Hands a screen state to the message thread; of several posts only the last shows (any thread). */
+    void postScreenState (int state);
 
     //==============================================================================
     /** Looks in the executable's folder (not its sub-folders) for a file that the platform
@@ -71,13 +146,54 @@ private:
     int loadUpdateStream (juce::InputStream& stream, const char* magic, int* version);
 
     //==============================================================================
+    /** Lays out the current screen's texts and widgets in the current language, then repaints. */
+    void rebuildScreen();
+    void addUpdateModeText (float x, float y, int language, const juce::String& fontName);
+    void addRecoveryText (float x, float y, int language, const juce::String& fontName, bool withHeading);
+
+    /** Wakes a waiting update thread with reply code 0, waits for it to end, and quits. */
+    void quit();
+
+    /** Stops a running update thread in quit's orderly way. */
+    void stopUpdateThread();
+
+    //==============================================================================
+    juce::GlyphArrangement textLayout;
+    LangLookAndFeel* langLookAndFeel = nullptr;
+    juce::ComboBox* languageBox = nullptr;
+    ProgressLookAndFeel* progressLookAndFeel = nullptr;
+    std::atomic<double> progress { 0.0 };   // written by the update thread
+    double progressShown = 0.0;             // the bar's copy, refreshed on the message thread
+    juce::ProgressBar* progressBar = nullptr;
+    AlineButton* okButton = nullptr;
+    AlineButton* cancelButton = nullptr;
+    juce::CriticalSection stateLock;
+    juce::WaitableEvent replyEvent;
     int fileVersion = -1;
     int fileValid = 0;
     int payloadSize = 0;
     juce::uint32 imageSize[1] = {};
     juce::uint16 imageCrc[1] = {};
     juce::uint8 imageWrite[1] = {};
+    int deviceFirmwareVersion = -1;
+    int screenState = languageChoice;
+    int pendingState = none;
+    HidCtrl* hidCtrl = nullptr;
+    juce::uint8 rxReport[hidReportSize] = {};
+    juce::CriticalSection rxReportLock;     // the report copy against the update thread's read
+    double lastPercent = 0.0;
     juce::String updateFileName;
+
+    /** Copies progress into the bar's double on the message thread. */
+    struct ProgressMirror : private juce::Timer
+    {
+        explicit ProgressMirror (MainComponent& c) : owner (c) { startTimer (30); }
+        ~ProgressMirror() override { stopTimer(); }
+        void timerCallback() override { owner.progressShown = owner.progress.load(); }
+        MainComponent& owner;
+    };
+
+    std::unique_ptr<ProgressMirror> progressMirror;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
