@@ -78,11 +78,17 @@ TEST (PostMessage, MessagesFromManyThreadsArriveOnTheMessageThreadInOrderPerWind
     std::vector<std::thread> posters;
 
     for (int t = 0; t < threads; ++t)
+    {
         posters.emplace_back ([&, t]
                               {
-            for (int i = 0; i < perThread; ++i)
-                while (! PostMessageA ((i % 2) != 0 ? b.handle() : a.handle(), WM_USER + 3, (WPARAM) (t * 100000 + i), 0))
-                    std::this_thread::yield(); // the queue's quota: wait for the loop to catch up });
+                                  for (int i = 0; i < perThread; ++i)
+                                  {
+                                      // Past the queue's quota, wait for the loop to catch up.
+                                      while (! PostMessageA ((i % 2) != 0 ? b.handle() : a.handle(), WM_USER + 3, (WPARAM) (t * 100000 + i), 0))
+                                          std::this_thread::yield();
+                                  }
+                              });
+    }
 
     const bool all = runMessageLoopUntil ([&]
                                           { return a.messages().size() + b.messages().size() == threads * perThread; },
