@@ -9,57 +9,57 @@
 
 namespace
 {
-    using morvantx::BusThread;
+using morvantx::BusThread;
 
-    /** Where the three messages go. The bus thread posts while holding the lock, so once
-        HID_SetCallback has returned nothing is posted to the former window.
-    */
-    struct Callback
+/** Where the three messages go. The bus thread posts while holding the lock, so once
+    HID_SetCallback has returned nothing is posted to the former window.
+*/
+struct Callback
+{
+    std::mutex lock;
+    HWND window = nullptr;
+    UINT reportMessage = 0, arrivalMessage = 0, removalMessage = 0;
+
+    void post (BusThread::Event event, int number)
     {
-        std::mutex lock;
-        HWND window = nullptr;
-        UINT reportMessage = 0, arrivalMessage = 0, removalMessage = 0;
+        std::lock_guard<std::mutex> l (lock);
 
-        void post (BusThread::Event event, int number)
-        {
-            std::lock_guard<std::mutex> l (lock);
+        if (window == nullptr)
+            return;
 
-            if (window == nullptr)
-                return;
+        const UINT message = event == BusThread::Event::arrival  ? arrivalMessage
+                             : event == BusThread::Event::report ? reportMessage
+                                                                 : removalMessage;
+        PostMessageA (window, message, (WPARAM) (intptr_t) number, 0);
+    }
+};
 
-            const UINT message = event == BusThread::Event::arrival  ? arrivalMessage
-                               : event == BusThread::Event::report   ? reportMessage
-                                                                     : removalMessage;
-            PostMessageA (window, message, (WPARAM) (intptr_t) number, 0);
-        }
-    };
+struct Library
+{
+    std::mutex lifecycle; // HID_Start, HID_Stop and HID_Finalize, one at a time
+    morvantx::DeviceTable table;
+    Callback callback;
+    std::unique_ptr<BusThread> thread;
+};
 
-    struct Library
+// Never destroyed, like the program's own message queue: a thread may still call in while
+// the process exits.
+Library& library()
+{
+    static Library* l = new Library();
+    return *l;
+}
+
+void stopBus (Library& l)
+{
+    if (l.thread != nullptr)
     {
-        std::mutex lifecycle; // HID_Start, HID_Stop and HID_Finalize, one at a time
-        morvantx::DeviceTable table;
-        Callback callback;
-        std::unique_ptr<BusThread> thread;
-    };
-
-    // Never destroyed, like the program's own message queue: a thread may still call in while
-    // the process exits.
-    Library& library()
-    {
-        static Library* l = new Library();
-        return *l;
+        l.thread->stop();
+        l.thread.reset();
     }
 
-    void stopBus (Library& l)
-    {
-        if (l.thread != nullptr)
-        {
-            l.thread->stop();
-            l.thread.reset();
-        }
-
-        l.table.clear();
-    }
+    l.table.clear();
+}
 } // namespace
 
 MORVANTX_API int HID_Initialize (HINSTANCE)
@@ -90,15 +90,16 @@ MORVANTX_API int HID_Start()
     const auto directory = devicebus::busDirectory();
     std::string error;
 
-    if (! devicebus::prepareBusDirectory (directory, error))
+    if (!devicebus::prepareBusDirectory (directory, error))
     {
         std::fprintf (stderr, "morvantx: %s\n", error.c_str());
         return 0;
     }
 
-    auto thread = std::make_unique<BusThread> (l.table, [&l] (BusThread::Event e, int number) { l.callback.post (e, number); });
+    auto thread = std::make_unique<BusThread> (l.table, [&l] (BusThread::Event e, int number)
+                                               { l.callback.post (e, number); });
 
-    if (! thread->start (directory))
+    if (!thread->start (directory))
     {
         std::fprintf (stderr, "morvantx: cannot watch %s\n", directory.c_str());
         return 0;

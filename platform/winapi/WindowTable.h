@@ -9,9 +9,9 @@
 
 namespace winapi
 {
-    /** True while the window exists (created and not yet destroyed). */
-    bool windowExists (HWND window);
+/** True while the window exists (created and not yet destroyed). */
+bool windowExists (HWND window);
 
-    /** The procedure of the window's class, or null when the window does not exist. */
-    WNDPROC windowProcedure (HWND window);
+/** The procedure of the window's class, or null when the window does not exist. */
+WNDPROC windowProcedure (HWND window);
 } // namespace winapi

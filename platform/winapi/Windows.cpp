@@ -9,49 +9,49 @@
 
 namespace
 {
-    struct WindowRecord
-    {
-        std::string className;
-        WNDPROC procedure = nullptr;
-        bool visible = false;
-    };
+struct WindowRecord
+{
+    std::string className;
+    WNDPROC procedure = nullptr;
+    bool visible = false;
+};
 
-    struct Table
-    {
-        std::mutex lock;
-        std::map<std::string, WNDPROC> classes;
-        std::map<uintptr_t, WindowRecord> windows;
+struct Table
+{
+    std::mutex lock;
+    std::map<std::string, WNDPROC> classes;
+    std::map<uintptr_t, WindowRecord> windows;
 
-        // Handles come from a counter that never goes back, so a message posted to a window
-        // destroyed meanwhile can never reach a newer window under the same handle.
-        uintptr_t nextHandle = 0x10000;
-    };
+    // Handles come from a counter that never goes back, so a message posted to a window
+    // destroyed meanwhile can never reach a newer window under the same handle.
+    uintptr_t nextHandle = 0x10000;
+};
 
-    // Never destroyed: the device library's thread may still post while the process exits.
-    Table& table()
-    {
-        static Table* t = new Table();
-        return *t;
-    }
+// Never destroyed: the device library's thread may still post while the process exits.
+Table& table()
+{
+    static Table* t = new Table();
+    return *t;
+}
 
-    // Distinct non-null dummies for the handles that only have to exist.
-    char moduleToken, cursorToken, stockObjectToken;
+// Distinct non-null dummies for the handles that only have to exist.
+char moduleToken, cursorToken, stockObjectToken;
 } // namespace
 
 namespace winapi
 {
-    bool windowExists (HWND window)
-    {
-        return windowProcedure (window) != nullptr;
-    }
+bool windowExists (HWND window)
+{
+    return windowProcedure (window) != nullptr;
+}
 
-    WNDPROC windowProcedure (HWND window)
-    {
-        auto& t = table();
-        std::lock_guard<std::mutex> l (t.lock);
-        auto w = t.windows.find ((uintptr_t) window);
-        return w != t.windows.end() ? w->second.procedure : nullptr;
-    }
+WNDPROC windowProcedure (HWND window)
+{
+    auto& t = table();
+    std::lock_guard<std::mutex> l (t.lock);
+    auto w = t.windows.find ((uintptr_t) window);
+    return w != t.windows.end() ? w->second.procedure : nullptr;
+}
 } // namespace winapi
 
 //==============================================================================
@@ -73,14 +73,13 @@ extern "C" HGDIOBJ GetStockObject (int)
 
 extern "C" ATOM RegisterClassA (const WNDCLASSA* windowClass)
 {
-    if (windowClass == nullptr || windowClass->lpszClassName == nullptr
-        || *windowClass->lpszClassName == 0 || windowClass->lpfnWndProc == nullptr)
+    if (windowClass == nullptr || windowClass->lpszClassName == nullptr || *windowClass->lpszClassName == 0 || windowClass->lpfnWndProc == nullptr)
         return 0;
 
     auto& t = table();
     std::lock_guard<std::mutex> l (t.lock);
 
-    if (! t.classes.emplace (windowClass->lpszClassName, windowClass->lpfnWndProc).second)
+    if (!t.classes.emplace (windowClass->lpszClassName, windowClass->lpfnWndProc).second)
         return 0; // already registered
 
     static ATOM nextAtom = 0xC000;
@@ -116,7 +115,7 @@ extern "C" HWND CreateWindowExA (DWORD, LPCSTR className, LPCSTR, DWORD, int, in
         return nullptr;
 
     const auto handle = t.nextHandle++;
-    t.windows[handle] = WindowRecord { c->first, c->second, false };
+    t.windows[handle] = WindowRecord{c->first, c->second, false};
     return reinterpret_cast<HWND> (handle);
 }
 

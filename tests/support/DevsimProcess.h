@@ -11,71 +11,71 @@
 
 namespace testsupport
 {
-    /** A fresh bus folder (mode 0700) under the temporary folder, made the process's
-        MORVANTX_BUS. The destructor puts the former value back and removes the folder and
-        everything in it.
+/** A fresh bus folder (mode 0700) under the temporary folder, made the process's
+    MORVANTX_BUS. The destructor puts the former value back and removes the folder and
+    everything in it.
+*/
+class PrivateBus
+{
+public:
+    PrivateBus();
+    ~PrivateBus();
+
+    const std::string& path() const { return folder; }
+
+    /** The path of a file in the bus folder. */
+    std::string file (const std::string& name) const { return folder + "/" + name; }
+
+private:
+    std::string folder;
+    bool hadFormerValue = false;
+    std::string formerValue;
+
+    PrivateBus (const PrivateBus&) = delete;
+    PrivateBus& operator= (const PrivateBus&) = delete;
+};
+
+//==============================================================================
+/** One devsim process. The destructor kills it (SIGKILL) if it still runs. */
+class DevsimProcess
+{
+public:
+    DevsimProcess() = default;
+    ~DevsimProcess();
+
+    /** The devsim executable of this build; empty when it was not built. */
+    static std::string executable();
+
+    /** Starts devsim on the bus with the given extra options (see devsim --help) and waits
+        until it listens. False when it cannot start or is not ready within timeoutMs.
     */
-    class PrivateBus
-    {
-    public:
-        PrivateBus();
-        ~PrivateBus();
+    bool start (const std::string& busFolder, const std::vector<std::string>& options = {}, int timeoutMs = 5000);
 
-        const std::string& path() const { return folder; }
+    /** The socket file that stands for the device while it is on the bus. */
+    const std::string& socketPath() const { return socket; }
 
-        /** The path of a file in the bus folder. */
-        std::string file (const std::string& name) const { return folder + "/" + name; }
+    pid_t pid() const { return child; }
 
-    private:
-        std::string folder;
-        bool hadFormerValue = false;
-        std::string formerValue;
+    /** SIGTERM (the device's removal), then waits for the end; the exit status, or -1 when
+        it did not end within timeoutMs (it is then killed).
+    */
+    int terminate (int timeoutMs = 5000);
 
-        PrivateBus (const PrivateBus&) = delete;
-        PrivateBus& operator= (const PrivateBus&) = delete;
-    };
+    /** SIGKILL: the device vanishes without removing its socket file. */
+    void kill();
 
-    //==============================================================================
-    /** One devsim process. The destructor kills it (SIGKILL) if it still runs. */
-    class DevsimProcess
-    {
-    public:
-        DevsimProcess() = default;
-        ~DevsimProcess();
+    /** Waits for the end; the exit status, or -1 when it still runs after timeoutMs. */
+    int waitForExit (int timeoutMs);
 
-        /** The devsim executable of this build; empty when it was not built. */
-        static std::string executable();
+    /** The next line that devsim printed (without the line feed); empty on time-out. */
+    std::string readLine (int timeoutMs);
 
-        /** Starts devsim on the bus with the given extra options (see devsim --help) and waits
-            until it listens. False when it cannot start or is not ready within timeoutMs.
-        */
-        bool start (const std::string& busFolder, const std::vector<std::string>& options = {}, int timeoutMs = 5000);
+private:
+    pid_t child = -1;
+    int output = -1;
+    std::string socket, pending;
 
-        /** The socket file that stands for the device while it is on the bus. */
-        const std::string& socketPath() const { return socket; }
-
-        pid_t pid() const { return child; }
-
-        /** SIGTERM (the device's removal), then waits for the end; the exit status, or -1 when
-            it did not end within timeoutMs (it is then killed).
-        */
-        int terminate (int timeoutMs = 5000);
-
-        /** SIGKILL: the device vanishes without removing its socket file. */
-        void kill();
-
-        /** Waits for the end; the exit status, or -1 when it still runs after timeoutMs. */
-        int waitForExit (int timeoutMs);
-
-        /** The next line that devsim printed (without the line feed); empty on time-out. */
-        std::string readLine (int timeoutMs);
-
-    private:
-        pid_t child = -1;
-        int output = -1;
-        std::string socket, pending;
-
-        DevsimProcess (const DevsimProcess&) = delete;
-        DevsimProcess& operator= (const DevsimProcess&) = delete;
-    };
+    DevsimProcess (const DevsimProcess&) = delete;
+    DevsimProcess& operator= (const DevsimProcess&) = delete;
+};
 } // namespace testsupport

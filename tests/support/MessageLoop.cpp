@@ -7,25 +7,27 @@
 
 namespace testsupport
 {
-    bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
+bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+
+    while (!condition())
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (end - std::chrono::steady_clock::now()).count();
 
-        while (! condition())
-        {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (end - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return condition();
 
-            if (left <= 0)
-                return condition();
-
-            juce::MessageManager::getInstance()->runDispatchLoopUntil ((int) std::min<long long> (left, 5));
-        }
-
-        return true;
+        juce::MessageManager::getInstance()->runDispatchLoopUntil ((int) std::min<long long> (left, 5));
     }
 
-    void runMessageLoopFor (int ms)
-    {
-        runMessageLoopUntil ([] { return false; }, ms);
-    }
+    return true;
+}
+
+void runMessageLoopFor (int ms)
+{
+    runMessageLoopUntil ([]
+                         { return false; },
+                         ms);
+}
 } // namespace testsupport

@@ -7,11 +7,11 @@
 
 namespace testsupport
 {
-    /** Runs the message loop until condition() holds or timeoutMs have passed; returns
-        condition() as it stands at the end. The condition is checked between dispatches.
-    */
-    bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs);
+/** Runs the message loop until condition() holds or timeoutMs have passed; returns
+    condition() as it stands at the end. The condition is checked between dispatches.
+*/
+bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs);
 
-    /** Runs the message loop for ms milliseconds. */
-    void runMessageLoopFor (int ms);
+/** Runs the message loop for ms milliseconds. */
+void runMessageLoopFor (int ms);
 } // namespace testsupport

@@ -17,7 +17,7 @@
 
 namespace
 {
-    const char* usage = R"(usage: devsim [options]
+const char* usage = R"(usage: devsim [options]
 
 Plays one device in update mode on the local device bus.
 
@@ -48,134 +48,187 @@ differs from the announced one. Prints "ready PATH" once listening, "unplugged" 
 leaves at a block, and one "transfer ..." line at the first status poll of a transfer.
 )";
 
-    int signalPipe[2] = { -1, -1 };
-    volatile sig_atomic_t stopRequested = 0;
+int signalPipe[2] = {-1, -1};
+volatile sig_atomic_t stopRequested = 0;
 
-    void onSignal (int)
-    {
-        stopRequested = 1;
-        const char c = 0;
-        [[maybe_unused]] auto n = write (signalPipe[1], &c, 1);
-    }
+void onSignal (int)
+{
+    stopRequested = 1;
+    const char c = 0;
+    [[maybe_unused]] auto n = write (signalPipe[1], &c, 1);
+}
 
-    struct Options
+struct Options
+{
+    std::string bus, name, savePath, logPath;
+    uint32_t type = 0x11, firmware = 100;
+    int delayMs = 0, busyPolls = 3;
+    devsim::Faults faults;
+};
+
+bool parseNumber (const char* text, long long low, long long high, long long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoll (text, &end, 0);
+    return errno == 0 && end != text && *end == 0 && value >= low && value <= high;
+}
+
+bool parseOptions (int argc, char** argv, Options& o)
+{
+    enum
     {
-        std::string bus, name, savePath, logPath;
-        uint32_t type = 0x11, firmware = 100;
-        int delayMs = 0, busyPolls = 3;
-        devsim::Faults faults;
+        bus = 1000,
+        name,
+        type,
+        firmware,
+        save,
+        log,
+        delay,
+        busy,
+        silentFrom,
+        wrongCodeAt,
+        oversizedAt,
+        emptyAt,
+        finalFb,
+        unplugAtBlock,
+        help
     };
 
-    bool parseNumber (const char* text, long long low, long long high, long long& value)
+    static const option longOptions[] = {
+        {"bus", required_argument, nullptr, bus},
+        {"name", required_argument, nullptr, name},
+        {"type", required_argument, nullptr, type},
+        {"firmware", required_argument, nullptr, firmware},
+        {"save", required_argument, nullptr, save},
+        {"log", required_argument, nullptr, log},
+        {"delay", required_argument, nullptr, delay},
+        {"busy", required_argument, nullptr, busy},
+        {"silent-from", required_argument, nullptr, silentFrom},
+        {"wrong-code-at", required_argument, nullptr, wrongCodeAt},
+        {"oversized-at", required_argument, nullptr, oversizedAt},
+        {"empty-at", required_argument, nullptr, emptyAt},
+        {"final-fb", no_argument, nullptr, finalFb},
+        {"unplug-at-block", required_argument, nullptr, unplugAtBlock},
+        {"help", no_argument, nullptr, help},
+        {nullptr, 0, nullptr, 0}};
+
+    for (int c; (c = getopt_long (argc, argv, "", longOptions, nullptr)) != -1;)
     {
-        char* end = nullptr;
-        errno = 0;
-        value = std::strtoll (text, &end, 0);
-        return errno == 0 && end != text && *end == 0 && value >= low && value <= high;
-    }
+        long long v = 0;
+        bool ok = true;
 
-    bool parseOptions (int argc, char** argv, Options& o)
-    {
-        enum { bus = 1000, name, type, firmware, save, log, delay, busy, silentFrom, wrongCodeAt,
-               oversizedAt, emptyAt, finalFb, unplugAtBlock, help };
-
-        static const option longOptions[] = {
-            { "bus", required_argument, nullptr, bus },
-            { "name", required_argument, nullptr, name },
-            { "type", required_argument, nullptr, type },
-            { "firmware", required_argument, nullptr, firmware },
-            { "save", required_argument, nullptr, save },
-            { "log", required_argument, nullptr, log },
-            { "delay", required_argument, nullptr, delay },
-            { "busy", required_argument, nullptr, busy },
-            { "silent-from", required_argument, nullptr, silentFrom },
-            { "wrong-code-at", required_argument, nullptr, wrongCodeAt },
-            { "oversized-at", required_argument, nullptr, oversizedAt },
-            { "empty-at", required_argument, nullptr, emptyAt },
-            { "final-fb", no_argument, nullptr, finalFb },
-            { "unplug-at-block", required_argument, nullptr, unplugAtBlock },
-            { "help", no_argument, nullptr, help },
-            { nullptr, 0, nullptr, 0 }
-        };
-
-        for (int c; (c = getopt_long (argc, argv, "", longOptions, nullptr)) != -1;)
+        switch (c)
         {
-            long long v = 0;
-            bool ok = true;
-
-            switch (c)
-            {
-                case bus: o.bus = optarg; break;
-                case name: o.name = optarg; ok = devicebus::isDeviceName (optarg) && std::string (optarg).find ('/') == std::string::npos; break;
-                case type: ok = parseNumber (optarg, 1, 0xFFFFFFFFLL, v); o.type = (uint32_t) v; break;
-                case firmware: ok = parseNumber (optarg, 0, 0xFFFFFFFFLL, v); o.firmware = (uint32_t) v; break;
-                case save: o.savePath = optarg; break;
-                case log: o.logPath = optarg; break;
-                case delay: ok = parseNumber (optarg, 0, 600000, v); o.delayMs = (int) v; break;
-                case busy: ok = parseNumber (optarg, 0, 1000000000, v); o.busyPolls = (int) v; break;
-                case silentFrom: ok = devsim::Step::parse (optarg, o.faults.silentFrom); break;
-                case wrongCodeAt: ok = devsim::Step::parse (optarg, o.faults.wrongCodeAt); break;
-                case oversizedAt: ok = devsim::Step::parse (optarg, o.faults.oversizedAt); break;
-                case emptyAt: ok = devsim::Step::parse (optarg, o.faults.emptyAt); break;
-                case finalFb: o.faults.finalFb = true; break;
-                case unplugAtBlock: ok = parseNumber (optarg, 0, 100000000, v); o.faults.unplugAtBlock = (int) v; break;
-                case help: std::fputs (usage, stdout); std::exit (0);
-                default: ok = false; break;
-            }
-
-            if (! ok)
-            {
-                std::fprintf (stderr, "devsim: bad option %s\n%s", argv[optind - 1], usage);
-                return false;
-            }
+            case bus:
+                o.bus = optarg;
+                break;
+            case name:
+                o.name = optarg;
+                ok = devicebus::isDeviceName (optarg) && std::string (optarg).find ('/') == std::string::npos;
+                break;
+            case type:
+                ok = parseNumber (optarg, 1, 0xFFFFFFFFLL, v);
+                o.type = (uint32_t) v;
+                break;
+            case firmware:
+                ok = parseNumber (optarg, 0, 0xFFFFFFFFLL, v);
+                o.firmware = (uint32_t) v;
+                break;
+            case save:
+                o.savePath = optarg;
+                break;
+            case log:
+                o.logPath = optarg;
+                break;
+            case delay:
+                ok = parseNumber (optarg, 0, 600000, v);
+                o.delayMs = (int) v;
+                break;
+            case busy:
+                ok = parseNumber (optarg, 0, 1000000000, v);
+                o.busyPolls = (int) v;
+                break;
+            case silentFrom:
+                ok = devsim::Step::parse (optarg, o.faults.silentFrom);
+                break;
+            case wrongCodeAt:
+                ok = devsim::Step::parse (optarg, o.faults.wrongCodeAt);
+                break;
+            case oversizedAt:
+                ok = devsim::Step::parse (optarg, o.faults.oversizedAt);
+                break;
+            case emptyAt:
+                ok = devsim::Step::parse (optarg, o.faults.emptyAt);
+                break;
+            case finalFb:
+                o.faults.finalFb = true;
+                break;
+            case unplugAtBlock:
+                ok = parseNumber (optarg, 0, 100000000, v);
+                o.faults.unplugAtBlock = (int) v;
+                break;
+            case help:
+                std::fputs (usage, stdout);
+                std::exit (0);
+            default:
+                ok = false;
+                break;
         }
 
-        if (optind < argc)
+        if (!ok)
         {
-            std::fprintf (stderr, "devsim: unexpected argument %s\n", argv[optind]);
+            std::fprintf (stderr, "devsim: bad option %s\n%s", argv[optind - 1], usage);
             return false;
         }
-
-        return true;
     }
 
-    bool writeFile (const std::string& path, const std::vector<uint8_t>& bytes)
+    if (optind < argc)
     {
-        FILE* f = std::fopen (path.c_str(), "wb");
-
-        if (f == nullptr)
-            return false;
-
-        const bool ok = std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size();
-        return std::fclose (f) == 0 && ok;
+        std::fprintf (stderr, "devsim: unexpected argument %s\n", argv[optind]);
+        return false;
     }
 
-    /** Waits up to ms, returning early (false) when a stop signal comes. */
-    bool pause (int ms)
-    {
-        pollfd p { signalPipe[0], POLLIN, 0 };
-        return ms <= 0 || poll (&p, 1, ms) == 0;
-    }
+    return true;
+}
 
-    // recv gives 0 both for an empty packet and for the end of the connection.
-    bool peerHasClosed (int socket)
-    {
-        pollfd p { socket, POLLRDHUP, 0 };
-        return poll (&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
-    }
+bool writeFile (const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = std::fopen (path.c_str(), "wb");
+
+    if (f == nullptr)
+        return false;
+
+    const bool ok = std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose (f) == 0 && ok;
+}
+
+/** Waits up to ms, returning early (false) when a stop signal comes. */
+bool pause (int ms)
+{
+    pollfd p{signalPipe[0], POLLIN, 0};
+    return ms <= 0 || poll (&p, 1, ms) == 0;
+}
+
+// recv gives 0 both for an empty packet and for the end of the connection.
+bool peerHasClosed (int socket)
+{
+    pollfd p{socket, POLLRDHUP, 0};
+    return poll (&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
+}
 } // namespace
 
 int main (int argc, char** argv)
 {
     Options options;
 
-    if (! parseOptions (argc, argv, options))
+    if (!parseOptions (argc, argv, options))
         return 2;
 
     const std::string dir = options.bus.empty() ? devicebus::busDirectory() : options.bus;
     std::string error;
 
-    if (! devicebus::prepareBusDirectory (dir, error))
+    if (!devicebus::prepareBusDirectory (dir, error))
     {
         std::fprintf (stderr, "devsim: %s\n", error.c_str());
         return 1;
@@ -187,7 +240,7 @@ int main (int argc, char** argv)
 
     int logFile = -1;
 
-    if (! options.logPath.empty() && (logFile = open (options.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644)) < 0)
+    if (!options.logPath.empty() && (logFile = open (options.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644)) < 0)
     {
         std::fprintf (stderr, "devsim: cannot open %s\n", options.logPath.c_str());
         return 1;
@@ -196,7 +249,9 @@ int main (int argc, char** argv)
     if (pipe2 (signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return 1;
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigaction (SIGTERM, &action, nullptr);
     sigaction (SIGINT, &action, nullptr);
@@ -207,7 +262,7 @@ int main (int argc, char** argv)
     sockaddr_un address, visibleAddress;
     socklen_t addressLength, visibleLength;
 
-    if (! devicebus::makeAddress (hiddenPath, address, addressLength) || ! devicebus::makeAddress (path, visibleAddress, visibleLength))
+    if (!devicebus::makeAddress (hiddenPath, address, addressLength) || !devicebus::makeAddress (path, visibleAddress, visibleLength))
     {
         std::fprintf (stderr, "devsim: the socket path %s is too long\n", path.c_str());
         return 1;
@@ -216,8 +271,7 @@ int main (int argc, char** argv)
     const int listener = socket (AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     unlink (hiddenPath.c_str());
 
-    if (listener < 0 || bind (listener, reinterpret_cast<sockaddr*> (&address), addressLength) != 0
-        || listen (listener, 8) != 0 || rename (hiddenPath.c_str(), path.c_str()) != 0)
+    if (listener < 0 || bind (listener, reinterpret_cast<sockaddr*> (&address), addressLength) != 0 || listen (listener, 8) != 0 || rename (hiddenPath.c_str(), path.c_str()) != 0)
     {
         std::fprintf (stderr, "devsim: cannot listen at %s: %s\n", path.c_str(), std::strerror (errno));
         unlink (hiddenPath.c_str());
@@ -238,12 +292,12 @@ int main (int argc, char** argv)
     constexpr size_t maxConnections = 16;
     bool unplugged = false;
 
-    while (! stopRequested && ! unplugged)
+    while (!stopRequested && !unplugged)
     {
-        std::vector<pollfd> fds { { signalPipe[0], POLLIN, 0 }, { listener, POLLIN, 0 } };
+        std::vector<pollfd> fds{{signalPipe[0], POLLIN, 0}, {listener, POLLIN, 0}};
 
         for (int c : connections)
-            fds.push_back ({ c, POLLIN, 0 });
+            fds.push_back ({c, POLLIN, 0});
 
         if (poll (fds.data(), fds.size(), -1) < 0)
         {
@@ -263,7 +317,7 @@ int main (int argc, char** argv)
                 close (c);
         }
 
-        for (size_t i = fds.size(); i-- > 2 && ! stopRequested && ! unplugged;)
+        for (size_t i = fds.size(); i-- > 2 && !stopRequested && !unplugged;)
         {
             if (fds[i].revents == 0)
                 continue;
@@ -289,7 +343,8 @@ int main (int argc, char** argv)
             request.resize (devicebus::maxReportSize, 0);
 
             if (logFile >= 0)
-                [[maybe_unused]] auto written = write (logFile, request.data(), request.size());
+                [[maybe_unused]]
+                auto written = write (logFile, request.data(), request.size());
 
             auto answer = model.handle (request);
 
@@ -298,7 +353,7 @@ int main (int argc, char** argv)
                 std::printf ("%s\n", model.summary().c_str());
                 std::fflush (stdout);
 
-                if (! options.savePath.empty() && ! writeFile (options.savePath, model.image()))
+                if (!options.savePath.empty() && !writeFile (options.savePath, model.image()))
                     std::fprintf (stderr, "devsim: cannot write %s\n", options.savePath.c_str());
             }
 

@@ -19,30 +19,30 @@ using BadPeers = LibraryFixture;
 
 namespace
 {
-    bool closedByLibrary (const FakeDevice& d, int timeoutMs)
-    {
-        pollfd p { d.connection(), POLLRDHUP, 0 };
-        return poll (&p, 1, timeoutMs) > 0 && (p.revents & (POLLHUP | POLLRDHUP)) != 0;
-    }
+bool closedByLibrary (const FakeDevice& d, int timeoutMs)
+{
+    pollfd p{d.connection(), POLLRDHUP, 0};
+    return poll (&p, 1, timeoutMs) > 0 && (p.revents & (POLLHUP | POLLRDHUP)) != 0;
+}
 
-    Bytes greetingWith (std::initializer_list<uint8_t> head, size_t size)
-    {
-        Bytes g (size, 0);
-        std::copy (head.begin(), head.end(), g.begin());
-        return g;
-    }
+Bytes greetingWith (std::initializer_list<uint8_t> head, size_t size)
+{
+    Bytes g (size, 0);
+    std::copy (head.begin(), head.end(), g.begin());
+    return g;
+}
 } // namespace
 
 //==============================================================================
 TEST_F (BadPeers, MalformedOrMissingGreetingsAreRefused)
 {
-    const std::vector<std::pair<std::string, Bytes>> greetings {
-        { "wrong-magic", greetingWith ({ 'X', 'V', 'T', 'X', 1, 0, 0, 0, 0x11 }, 20) },
-        { "wrong-version", greetingWith ({ 'M', 'V', 'T', 'X', 9, 0, 0, 0, 0x11 }, 20) },
-        { "type-zero", greetingWith ({ 'M', 'V', 'T', 'X', 1, 0, 0, 0, 0 }, 20) },
-        { "short", greetingWith ({ 'M', 'V', 'T', 'X', 1, 0 }, 6) },
-        { "long", greetingWith ({ 'M', 'V', 'T', 'X', 1, 0, 0, 0, 0x11 }, 4096) },
-        { "empty", {} },
+    const std::vector<std::pair<std::string, Bytes>> greetings{
+        {"wrong-magic", greetingWith ({'X', 'V', 'T', 'X', 1, 0, 0, 0, 0x11}, 20)},
+        {"wrong-version", greetingWith ({'M', 'V', 'T', 'X', 9, 0, 0, 0, 0x11}, 20)},
+        {"type-zero", greetingWith ({'M', 'V', 'T', 'X', 1, 0, 0, 0, 0}, 20)},
+        {"short", greetingWith ({'M', 'V', 'T', 'X', 1, 0}, 6)},
+        {"long", greetingWith ({'M', 'V', 'T', 'X', 1, 0, 0, 0, 0x11}, 4096)},
+        {"empty", {}},
     };
 
     std::vector<std::unique_ptr<FakeDevice>> peers;
@@ -69,7 +69,7 @@ TEST_F (BadPeers, MalformedOrMissingGreetingsAreRefused)
     ASSERT_GT (device, 0);
     testsupport::runMessageLoopFor (100);
     EXPECT_EQ (count (arrivalMessage), 1u);
-    EXPECT_EQ (listedDevices(), std::vector<int> { device });
+    EXPECT_EQ (listedDevices(), std::vector<int>{device});
 }
 
 TEST_F (BadPeers, OversizedAndEmptyPacketsAreNotReports)
@@ -82,8 +82,8 @@ TEST_F (BadPeers, OversizedAndEmptyPacketsAreNotReports)
 
     ASSERT_TRUE (peer.send (Bytes (1025, 0xF9)));
     ASSERT_TRUE (peer.send (Bytes (65536, 0xF9)));
-    ASSERT_TRUE (peer.send (Bytes {}));
-    ASSERT_TRUE (peer.send (Bytes { 'h', 'e', 'l', 'l', 'o' }));
+    ASSERT_TRUE (peer.send (Bytes{}));
+    ASSERT_TRUE (peer.send (Bytes{'h', 'e', 'l', 'l', 'o'}));
 
     ASSERT_EQ (waitFor (reportMessage), device);
     testsupport::runMessageLoopFor (100);
@@ -92,8 +92,8 @@ TEST_F (BadPeers, OversizedAndEmptyPacketsAreNotReports)
     uint8_t buffer[1024];
     uint32_t length = sizeof (buffer);
     ASSERT_EQ (HID_Input (device, buffer, &length), 1);
-    EXPECT_EQ (Bytes (buffer, buffer + length), (Bytes { 'h', 'e', 'l', 'l', 'o' }));
-    EXPECT_EQ (listedDevices(), std::vector<int> { device }) << "still connected";
+    EXPECT_EQ (Bytes (buffer, buffer + length), (Bytes{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ (listedDevices(), std::vector<int>{device}) << "still connected";
 }
 
 TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
@@ -105,10 +105,10 @@ TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
     ASSERT_GT (device, 0);
 
     // The peer numbers its reports and sends as fast as the connection takes them.
-    std::atomic<bool> flooding { true };
-    std::atomic<uint32_t> sent { 0 };
+    std::atomic<bool> flooding{true};
+    std::atomic<uint32_t> sent{0};
     std::thread flood ([&]
-    {
+                       {
         Bytes r (1024, 0);
 
         while (flooding)
@@ -120,8 +120,7 @@ TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
                 ++sent;
             else
                 std::this_thread::sleep_for (std::chrono::microseconds (50));
-        }
-    });
+        } });
 
     // Nobody reads: the library queues a bounded number and then stops taking reports, while
     // the message loop stays free (each slice of it returns promptly).
@@ -140,7 +139,7 @@ TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
     // Reading makes room again; the reports come in order, none lost.
     uint32_t expected = 0;
     const bool caughtUp = runMessageLoopUntil ([&]
-    {
+                                               {
         uint8_t buffer[1024];
         uint32_t length = sizeof (buffer);
 
@@ -157,8 +156,8 @@ TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
                 flooding = false;
         }
 
-        return ! flooding && expected == sent;
-    }, 20000);
+        return ! flooding && expected == sent; },
+                                               20000);
 
     flooding = false;
     flood.join();

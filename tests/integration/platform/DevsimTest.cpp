@@ -18,112 +18,113 @@ using testsupport::PrivateBus;
 
 namespace
 {
-    // Independent of devsim's bitwise loop: the byte-wise form of CRC-16/XMODEM.
-    uint16_t crcOracle (const Bytes& data)
+// Independent of devsim's bitwise loop: the byte-wise form of CRC-16/XMODEM.
+uint16_t crcOracle (const Bytes& data)
+{
+    uint16_t crc = 0;
+
+    for (uint8_t b : data)
     {
-        uint16_t crc = 0;
-
-        for (uint8_t b : data)
-        {
-            uint16_t x = (uint16_t) (((crc >> 8) ^ b) & 0xFF);
-            x ^= x >> 4;
-            crc = (uint16_t) ((crc << 8) ^ (x << 12) ^ (x << 5) ^ x);
-        }
-
-        return crc;
+        uint16_t x = (uint16_t) (((crc >> 8) ^ b) & 0xFF);
+        x ^= x >> 4;
+        crc = (uint16_t) ((crc << 8) ^ (x << 12) ^ (x << 5) ^ x);
     }
 
-    Bytes randomImage (size_t size, unsigned seed)
+    return crc;
+}
+
+Bytes randomImage (size_t size, unsigned seed)
+{
+    std::mt19937 random (seed);
+    Bytes image (size);
+
+    for (auto& b : image)
+        b = (uint8_t) random();
+
+    return image;
+}
+
+Bytes startReport (uint32_t size, uint16_t crc, bool writeImage = true)
+{
+    return report ({0xF0, 0, 0x07, 0xB0, (uint8_t) (writeImage ? 0x81 : 0x01), (uint8_t) size, (uint8_t) (size >> 8),
+                    (uint8_t) (size >> 16), (uint8_t) (size >> 24), (uint8_t) crc, (uint8_t) (crc >> 8)});
+}
+
+// The data reports as the host builds them: one buffer, the last block overwriting only
+// as many bytes as it carries.
+std::vector<Bytes> dataReports (const Bytes& image)
+{
+    std::vector<Bytes> reports;
+    Bytes r = report ({0xF3, 1});
+
+    for (size_t offset = 0; offset < image.size(); offset += 1022)
     {
-        std::mt19937 random (seed);
-        Bytes image (size);
-
-        for (auto& b : image)
-            b = (uint8_t) random();
-
-        return image;
+        const size_t n = std::min<size_t> (1022, image.size() - offset);
+        std::copy_n (image.begin() + (long) offset, n, r.begin() + 2);
+        reports.push_back (r);
     }
 
-    Bytes startReport (uint32_t size, uint16_t crc, bool writeImage = true)
-    {
-        return report ({ 0xF0, 0, 0x07, 0xB0, (uint8_t) (writeImage ? 0x81 : 0x01), (uint8_t) size, (uint8_t) (size >> 8),
-                         (uint8_t) (size >> 16), (uint8_t) (size >> 24), (uint8_t) crc, (uint8_t) (crc >> 8) });
-    }
+    return reports;
+}
 
-    // The data reports as the host builds them: one buffer, the last block overwriting only
-    // as many bytes as it carries.
-    std::vector<Bytes> dataReports (const Bytes& image)
-    {
-        std::vector<Bytes> reports;
-        Bytes r = report ({ 0xF3, 1 });
+Bytes readFile (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    return Bytes (std::istreambuf_iterator<char> (in), {});
+}
 
-        for (size_t offset = 0; offset < image.size(); offset += 1022)
-        {
-            const size_t n = std::min<size_t> (1022, image.size() - offset);
-            std::copy_n (image.begin() + (long) offset, n, r.begin() + 2);
-            reports.push_back (r);
-        }
+// A reply as the tests below expect it: its code, or none for no reply.
+constexpr int noReply = -1, emptyReply = -2;
 
-        return reports;
-    }
+int codeOf (const std::optional<Bytes>& reply)
+{
+    return !reply ? noReply : reply->empty() ? emptyReply
+                                             : (*reply)[0];
+}
 
-    Bytes readFile (const std::string& path)
-    {
-        std::ifstream in (path, std::ios::binary);
-        return Bytes (std::istreambuf_iterator<char> (in), {});
-    }
+/** One whole transfer of a 3000-byte image (3 blocks) and two status polls; the reply
+    codes in order: start, begin, blocks 0 to 2, status polls 0 and 1. */
+std::vector<int> transferCodes (const std::string& socketPath)
+{
+    RawHost host (socketPath);
+    const auto image = randomImage (3000, 7);
+    std::vector<Bytes> requests{startReport (3000, crcOracle (image)), report ({0xF1, 1})};
 
-    // A reply as the tests below expect it: its code, or none for no reply.
-    constexpr int noReply = -1, emptyReply = -2;
+    for (auto& r : dataReports (image))
+        requests.push_back (r);
 
-    int codeOf (const std::optional<Bytes>& reply)
-    {
-        return ! reply ? noReply : reply->empty() ? emptyReply : (*reply)[0];
-    }
+    requests.insert (requests.end(), 2, report ({0xF2}));
+    std::vector<int> codes;
 
-    /** One whole transfer of a 3000-byte image (3 blocks) and two status polls; the reply
-        codes in order: start, begin, blocks 0 to 2, status polls 0 and 1. */
-    std::vector<int> transferCodes (const std::string& socketPath)
-    {
-        RawHost host (socketPath);
-        const auto image = randomImage (3000, 7);
-        std::vector<Bytes> requests { startReport (3000, crcOracle (image)), report ({ 0xF1, 1 }) };
+    for (auto& r : requests)
+        codes.push_back (codeOf (host.exchange (r, 300)));
 
-        for (auto& r : dataReports (image))
-            requests.push_back (r);
+    return codes;
+}
 
-        requests.insert (requests.end(), 2, report ({ 0xF2 }));
-        std::vector<int> codes;
+struct DevsimProtocol : ::testing::Test
+{
+    PrivateBus bus;
+    DevsimProcess devsim;
 
-        for (auto& r : requests)
-            codes.push_back (codeOf (host.exchange (r, 300)));
-
-        return codes;
-    }
-
-    struct DevsimProtocol : ::testing::Test
-    {
-        PrivateBus bus;
-        DevsimProcess devsim;
-
-        void SetUp() override { ASSERT_FALSE (DevsimProcess::executable().empty()); }
-    };
+    void SetUp() override { ASSERT_FALSE (DevsimProcess::executable().empty()); }
+};
 } // namespace
 
 //==============================================================================
 TEST (DevsimCrc, OracleMatchesTheStandardCheckValue)
 {
-    EXPECT_EQ (crcOracle (Bytes { '1', '2', '3', '4', '5', '6', '7', '8', '9' }), 0x31C3);
+    EXPECT_EQ (crcOracle (Bytes{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0x31C3);
 }
 
 TEST_F (DevsimProtocol, ACorrectTransferEndsInFinishedAndKeepsTheImageAndEveryRequest)
 {
-    for (size_t size : { 1, 1022, 1023, 3000 })
+    for (size_t size : {1, 1022, 1023, 3000})
     {
         SCOPED_TRACE (size);
         DevsimProcess device;
         const auto save = bus.file ("image.bin"), log = bus.file ("requests.log");
-        ASSERT_TRUE (device.start (bus.path(), { "--name", "d" + std::to_string (size), "--save", save, "--log", log, "--busy", "2", "--type", "0x14", "--firmware", "305" }));
+        ASSERT_TRUE (device.start (bus.path(), {"--name", "d" + std::to_string (size), "--save", save, "--log", log, "--busy", "2", "--type", "0x14", "--firmware", "305"}));
 
         RawHost host (device.socketPath());
         ASSERT_TRUE (host.isConnected());
@@ -148,15 +149,15 @@ TEST_F (DevsimProtocol, ACorrectTransferEndsInFinishedAndKeepsTheImageAndEveryRe
         };
 
         expectReply (startReport ((uint32_t) size, crcOracle (image)), 0xF8, -1);
-        expectReply (report ({ 0xF1, 1 }), 0xF9, -1);
+        expectReply (report ({0xF1, 1}), 0xF9, -1);
 
         for (size_t k = 0; k < blocks.size(); ++k)
             expectReply (blocks[k], k + 1 < blocks.size() ? 0xF9 : 0xFE, (int) ((k + 1) * 100 / blocks.size()));
 
-        expectReply (report ({ 0xF2 }), 0xF7, 33);
-        expectReply (report ({ 0xF2 }), 0xF7, 66);
-        expectReply (report ({ 0xF2 }), 0xFC, 100);
-        expectReply (report ({ 0xF2 }), 0xFC, 100);
+        expectReply (report ({0xF2}), 0xF7, 33);
+        expectReply (report ({0xF2}), 0xF7, 66);
+        expectReply (report ({0xF2}), 0xFC, 100);
+        expectReply (report ({0xF2}), 0xFC, 100);
 
         EXPECT_EQ (readFile (save), image);
 
@@ -172,7 +173,7 @@ TEST_F (DevsimProtocol, ACorrectTransferEndsInFinishedAndKeepsTheImageAndEveryRe
 
 TEST_F (DevsimProtocol, AnImageThatDiffersFromTheAnnouncementEndsInAnErrorCode)
 {
-    ASSERT_TRUE (devsim.start (bus.path(), { "--busy", "0" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "0"}));
     RawHost host (devsim.socketPath());
     const auto image = randomImage (3000, 1);
 
@@ -180,38 +181,38 @@ TEST_F (DevsimProtocol, AnImageThatDiffersFromTheAnnouncementEndsInAnErrorCode)
     {
         std::vector<int> codes;
         codes.push_back (codeOf (host.exchange (startReport (announcedSize, announcedCrc), 1000)));
-        codes.push_back (codeOf (host.exchange (report ({ 0xF1, 1 }), 1000)));
+        codes.push_back (codeOf (host.exchange (report ({0xF1, 1}), 1000)));
 
         for (auto& r : dataReports (sentImage))
             codes.push_back (codeOf (host.exchange (r, 1000)));
 
-        codes.push_back (codeOf (host.exchange (report ({ 0xF2 }), 1000)));
+        codes.push_back (codeOf (host.exchange (report ({0xF2}), 1000)));
         return codes;
     };
 
     const Bytes twoBlocks (image.begin(), image.begin() + 2044);
-    EXPECT_EQ (run (3000, crcOracle (image), twoBlocks), (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xF9, 0xFA })) << "too few blocks";
-    EXPECT_EQ (run (2044, crcOracle (twoBlocks), image), (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xFE, 0xF9, 0xFA })) << "too many blocks";
-    EXPECT_EQ (run (3000, (uint16_t) (crcOracle (image) ^ 0x0100), image), (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xFD })) << "wrong CRC";
-    EXPECT_EQ (run (3000, crcOracle (image), image), (std::vector<int> { 0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xFC })) << "the same device, right this time";
+    EXPECT_EQ (run (3000, crcOracle (image), twoBlocks), (std::vector<int>{0xF8, 0xF9, 0xF9, 0xF9, 0xFA})) << "too few blocks";
+    EXPECT_EQ (run (2044, crcOracle (twoBlocks), image), (std::vector<int>{0xF8, 0xF9, 0xF9, 0xFE, 0xF9, 0xFA})) << "too many blocks";
+    EXPECT_EQ (run (3000, (uint16_t) (crcOracle (image) ^ 0x0100), image), (std::vector<int>{0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xFD})) << "wrong CRC";
+    EXPECT_EQ (run (3000, crcOracle (image), image), (std::vector<int>{0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xFC})) << "the same device, right this time";
 
     // A start that announces no image to write is finished without one.
     EXPECT_EQ (codeOf (host.exchange (startReport (3000, 0, false), 1000)), 0xF8);
-    EXPECT_EQ (codeOf (host.exchange (report ({ 0xF2 }), 1000)), 0xFC);
+    EXPECT_EQ (codeOf (host.exchange (report ({0xF2}), 1000)), 0xFC);
 }
 
 TEST_F (DevsimProtocol, AStatusPollWithoutATransferIsAnError)
 {
     ASSERT_TRUE (devsim.start (bus.path()));
     RawHost host (devsim.socketPath());
-    EXPECT_EQ (codeOf (host.exchange (report ({ 0xF2 }), 1000)), 0xFA);
+    EXPECT_EQ (codeOf (host.exchange (report ({0xF2}), 1000)), 0xFA);
 }
 
 //==============================================================================
 TEST_F (DevsimProtocol, EachFaultChangesWhatItSays)
 {
     using Codes = std::vector<int>;
-    const Codes normal { 0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC };
+    const Codes normal{0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC};
 
     struct Case
     {
@@ -219,18 +220,18 @@ TEST_F (DevsimProtocol, EachFaultChangesWhatItSays)
         Codes expected;
     };
 
-    const std::vector<Case> cases {
-        { {}, normal },
-        { { "--silent-from", "block:1" }, { 0xF8, 0xF9, 0xF9, noReply, noReply, noReply, noReply } },
-        { { "--silent-from", "status:1" }, { 0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, noReply } },
-        { { "--wrong-code-at", "start" }, { 0xF9, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC } },
-        { { "--wrong-code-at", "begin" }, { 0xF8, 0xF8, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC } },
-        { { "--wrong-code-at", "block:0" }, { 0xF8, 0xF9, 0xFE, 0xF9, 0xFE, 0xF7, 0xFC } },
-        { { "--wrong-code-at", "last" }, { 0xF8, 0xF9, 0xF9, 0xF9, 0xF9, 0xF7, 0xFC } },
-        { { "--wrong-code-at", "status:0" }, { 0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF8, 0xFC } },
-        { { "--final-fb" }, { 0xF8, 0xF9, 0xF9, 0xF9, 0xFB, 0xF7, 0xFC } },
-        { { "--empty-at", "last" }, { 0xF8, 0xF9, 0xF9, 0xF9, emptyReply, 0xF7, 0xFC } },
-        { { "--unplug-at-block", "1" }, { 0xF8, 0xF9, 0xF9, noReply, noReply, noReply, noReply } },
+    const std::vector<Case> cases{
+        {{}, normal},
+        {{"--silent-from", "block:1"}, {0xF8, 0xF9, 0xF9, noReply, noReply, noReply, noReply}},
+        {{"--silent-from", "status:1"}, {0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, noReply}},
+        {{"--wrong-code-at", "start"}, {0xF9, 0xF9, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC}},
+        {{"--wrong-code-at", "begin"}, {0xF8, 0xF8, 0xF9, 0xF9, 0xFE, 0xF7, 0xFC}},
+        {{"--wrong-code-at", "block:0"}, {0xF8, 0xF9, 0xFE, 0xF9, 0xFE, 0xF7, 0xFC}},
+        {{"--wrong-code-at", "last"}, {0xF8, 0xF9, 0xF9, 0xF9, 0xF9, 0xF7, 0xFC}},
+        {{"--wrong-code-at", "status:0"}, {0xF8, 0xF9, 0xF9, 0xF9, 0xFE, 0xF8, 0xFC}},
+        {{"--final-fb"}, {0xF8, 0xF9, 0xF9, 0xF9, 0xFB, 0xF7, 0xFC}},
+        {{"--empty-at", "last"}, {0xF8, 0xF9, 0xF9, 0xF9, emptyReply, 0xF7, 0xFC}},
+        {{"--unplug-at-block", "1"}, {0xF8, 0xF9, 0xF9, noReply, noReply, noReply, noReply}},
     };
 
     for (auto& c : cases)
@@ -239,7 +240,7 @@ TEST_F (DevsimProtocol, EachFaultChangesWhatItSays)
         PrivateBus caseBus;
         DevsimProcess device;
         auto options = c.options;
-        options.insert (options.end(), { "--busy", "1" });
+        options.insert (options.end(), {"--busy", "1"});
         ASSERT_TRUE (device.start (caseBus.path(), options));
 
         EXPECT_EQ (transferCodes (device.socketPath()), c.expected);
@@ -248,11 +249,11 @@ TEST_F (DevsimProtocol, EachFaultChangesWhatItSays)
 
 TEST_F (DevsimProtocol, UnplugLeavesTheBusAndEndsTheProcess)
 {
-    ASSERT_TRUE (devsim.start (bus.path(), { "--unplug-at-block", "0" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--unplug-at-block", "0"}));
     RawHost host (devsim.socketPath());
     ASSERT_EQ (codeOf (host.exchange (startReport (3000, 0), 1000)), 0xF8);
-    ASSERT_EQ (codeOf (host.exchange (report ({ 0xF1, 1 }), 1000)), 0xF9);
-    EXPECT_EQ (codeOf (host.exchange (report ({ 0xF3, 1 }), 1000)), noReply);
+    ASSERT_EQ (codeOf (host.exchange (report ({0xF1, 1}), 1000)), 0xF9);
+    EXPECT_EQ (codeOf (host.exchange (report ({0xF3, 1}), 1000)), noReply);
 
     EXPECT_TRUE (host.waitForClose (1000));
     EXPECT_EQ (devsim.readLine (1000), "unplugged");
@@ -262,10 +263,10 @@ TEST_F (DevsimProtocol, UnplugLeavesTheBusAndEndsTheProcess)
 
 TEST_F (DevsimProtocol, AnOversizedReplyIsLongerThanAReport)
 {
-    ASSERT_TRUE (devsim.start (bus.path(), { "--oversized-at", "begin" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--oversized-at", "begin"}));
     RawHost host (devsim.socketPath());
     ASSERT_EQ (codeOf (host.exchange (startReport (3000, 0), 1000)), 0xF8);
-    const auto reply = host.exchange (report ({ 0xF1, 1 }), 1000);
+    const auto reply = host.exchange (report ({0xF1, 1}), 1000);
     ASSERT_TRUE (reply);
     EXPECT_GT (reply->size(), 1024u);
     EXPECT_EQ ((*reply)[0], 0xF9);
@@ -273,7 +274,7 @@ TEST_F (DevsimProtocol, AnOversizedReplyIsLongerThanAReport)
 
 TEST_F (DevsimProtocol, RepliesWaitForTheDelay)
 {
-    ASSERT_TRUE (devsim.start (bus.path(), { "--delay", "200" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--delay", "200"}));
     RawHost host (devsim.socketPath());
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ (codeOf (host.exchange (startReport (3000, 0), 2000)), 0xF8);
@@ -282,7 +283,7 @@ TEST_F (DevsimProtocol, RepliesWaitForTheDelay)
 
 TEST_F (DevsimProtocol, TerminationRemovesTheDeviceFromTheBus)
 {
-    for (int signal : { SIGTERM, SIGINT })
+    for (int signal : {SIGTERM, SIGINT})
     {
         DevsimProcess device;
         ASSERT_TRUE (device.start (bus.path()));

@@ -37,7 +37,9 @@ struct LibraryFixture : ::testing::Test
         the last of them (the device number), or -1 on time-out. */
     int waitFor (UINT message, size_t n = 1, int timeoutMs = 5000)
     {
-        if (! testsupport::runMessageLoopUntil ([&] { return count (message) >= n; }, timeoutMs))
+        if (!testsupport::runMessageLoopUntil ([&]
+                                               { return count (message) >= n; },
+                                               timeoutMs))
             return -1;
 
         return (int) window.messages (message)[n - 1].wParam;

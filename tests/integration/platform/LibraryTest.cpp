@@ -13,20 +13,20 @@ using testsupport::DevsimProcess;
 
 namespace
 {
-    Bytes readFile (const std::string& path)
-    {
-        std::ifstream in (path, std::ios::binary);
-        return Bytes (std::istreambuf_iterator<char> (in), {});
-    }
+Bytes readFile (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    return Bytes (std::istreambuf_iterator<char> (in), {});
+}
 
-    Bytes input (int device, uint32_t size = 1024)
-    {
-        Bytes buffer (size);
-        uint32_t length = size;
-        HID_Input (device, buffer.data(), &length);
-        buffer.resize (length);
-        return buffer;
-    }
+Bytes input (int device, uint32_t size = 1024)
+{
+    Bytes buffer (size);
+    uint32_t length = size;
+    HID_Input (device, buffer.data(), &length);
+    buffer.resize (length);
+    return buffer;
+}
 } // namespace
 
 using DeviceLibrary = LibraryFixture;
@@ -36,21 +36,21 @@ TEST_F (DeviceLibrary, ADeviceIsAnnouncedListedAndTalkedTo)
 {
     DevsimProcess devsim;
     const auto log = bus.file ("requests.log");
-    ASSERT_TRUE (devsim.start (bus.path(), { "--type", "0x13", "--firmware", "258", "--log", log }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--type", "0x13", "--firmware", "258", "--log", log}));
 
     const int device = waitFor (arrivalMessage);
     ASSERT_GT (device, 0);
     EXPECT_TRUE (window.messages()[0].onMessageThread);
-    EXPECT_EQ (listedDevices(), std::vector<int> { device });
+    EXPECT_EQ (listedDevices(), std::vector<int>{device});
     EXPECT_EQ (HID_GetDeviceType (device), 0x13u);
 
-    uint32_t words[2] = { 0xAAAAAAAA, 0xAAAAAAAA };
+    uint32_t words[2] = {0xAAAAAAAA, 0xAAAAAAAA};
     HID_GetFirmwareVersion (0x13, words, 1);
     EXPECT_EQ (words[0], 258u);
     EXPECT_EQ (words[1], 0xAAAAAAAAu) << "one word asked for, one written";
 
     // A start report with a pattern behind its fields reaches the device whole.
-    Bytes start = report ({ 0xF0, 0, 0x07, 0xB0, 0x01 });
+    Bytes start = report ({0xF0, 0, 0x07, 0xB0, 0x01});
 
     for (size_t i = 11; i < start.size(); ++i)
         start[i] = (uint8_t) (i * 31);
@@ -66,14 +66,14 @@ TEST_F (DeviceLibrary, ADeviceIsAnnouncedListedAndTalkedTo)
 TEST_F (DeviceLibrary, ReportsArriveInOrderAndAreReadInOrder)
 {
     DevsimProcess devsim;
-    ASSERT_TRUE (devsim.start (bus.path(), { "--busy", "3" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "3"}));
     const int device = waitFor (arrivalMessage);
     ASSERT_GT (device, 0);
 
     // Written back to back; the device answers each in turn.
-    const auto start = report ({ 0xF0, 0, 0, 0, 0x01 }), poll = report ({ 0xF2 });
+    const auto start = report ({0xF0, 0, 0, 0, 0x01}), poll = report ({0xF2});
 
-    for (auto* r : { &start, &poll, &poll, &poll, &poll })
+    for (auto* r : {&start, &poll, &poll, &poll, &poll})
         ASSERT_NE (HID_Write (device, r->data(), 1024), 0);
 
     ASSERT_EQ (waitFor (reportMessage, 5), device);
@@ -81,7 +81,7 @@ TEST_F (DeviceLibrary, ReportsArriveInOrderAndAreReadInOrder)
     for (auto& m : window.messages (reportMessage))
         EXPECT_EQ ((int) m.wParam, device);
 
-    const std::vector<std::pair<int, int>> expected { { 0xF8, 0 }, { 0xF7, 25 }, { 0xF7, 50 }, { 0xF7, 75 }, { 0xFC, 100 } };
+    const std::vector<std::pair<int, int>> expected{{0xF8, 0}, {0xF7, 25}, {0xF7, 50}, {0xF7, 75}, {0xFC, 100}};
 
     for (auto [code, percent] : expected)
     {
@@ -99,7 +99,7 @@ TEST_F (DeviceLibrary, InputNeverWritesPastTheGivenLength)
     DevsimProcess devsim;
     ASSERT_TRUE (devsim.start (bus.path()));
     const int device = waitFor (arrivalMessage);
-    const auto start = report ({ 0xF0 });
+    const auto start = report ({0xF0});
     ASSERT_NE (HID_Write (device, start.data(), 1024), 0);
     ASSERT_EQ (waitFor (reportMessage), device);
 
@@ -109,7 +109,8 @@ TEST_F (DeviceLibrary, InputNeverWritesPastTheGivenLength)
     EXPECT_EQ (HID_Input (device, buffer, &length), 1);
     EXPECT_EQ (length, 8u);
     EXPECT_EQ (buffer[0], 0xF8);
-    EXPECT_TRUE (std::all_of (buffer + 8, buffer + 16, [] (uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE (std::all_of (buffer + 8, buffer + 16, [] (uint8_t b)
+                              { return b == 0x5A; }));
 
     length = 16;
     EXPECT_EQ (HID_Input (device, buffer, &length), 0) << "the shortened report was used up";
@@ -134,7 +135,7 @@ class DeviceRemoval : public LibraryFixture, public ::testing::WithParamInterfac
 TEST_P (DeviceRemoval, ALeavingDeviceIsAnnouncedAndCannotBeWritten)
 {
     DevsimProcess devsim;
-    ASSERT_TRUE (devsim.start (bus.path(), { "--type", "0x15" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--type", "0x15"}));
     const int device = waitFor (arrivalMessage);
     ASSERT_GT (device, 0);
 
@@ -148,28 +149,29 @@ TEST_P (DeviceRemoval, ALeavingDeviceIsAnnouncedAndCannotBeWritten)
     EXPECT_EQ (count (removalMessage), 1u);
     EXPECT_TRUE (listedDevices().empty());
 
-    const auto r = report ({ 0xF0 });
+    const auto r = report ({0xF0});
     EXPECT_EQ (HID_Write (device, r.data(), 1024), 0);
     uint32_t words[2] = {};
     EXPECT_EQ (HID_GetFirmwareVersion (0x15, words, 2), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P (BySignal, DeviceRemoval, ::testing::Values (SIGTERM, SIGKILL),
-                          [] (const auto& info) { return info.param == SIGKILL ? "Killed" : "Terminated"; });
+                          [] (const auto& info)
+                          { return info.param == SIGKILL ? "Killed" : "Terminated"; });
 
 //==============================================================================
 TEST_F (DeviceLibrary, EachDeviceHasItsOwnNumberAndNumbersAreNeverReused)
 {
     DevsimProcess a, b;
-    ASSERT_TRUE (a.start (bus.path(), { "--type", "0x11", "--firmware", "100" }));
+    ASSERT_TRUE (a.start (bus.path(), {"--type", "0x11", "--firmware", "100"}));
     const int first = waitFor (arrivalMessage, 1);
-    ASSERT_TRUE (b.start (bus.path(), { "--type", "0x12", "--firmware", "200" }));
+    ASSERT_TRUE (b.start (bus.path(), {"--type", "0x12", "--firmware", "200"}));
     const int second = waitFor (arrivalMessage, 2);
 
     ASSERT_GT (first, 0);
     ASSERT_GT (second, 0);
     EXPECT_NE (first, second);
-    EXPECT_EQ (listedDevices(), (std::vector<int> { first, second }));
+    EXPECT_EQ (listedDevices(), (std::vector<int>{first, second}));
     EXPECT_EQ (HID_GetDeviceType (first), 0x11u);
     EXPECT_EQ (HID_GetDeviceType (second), 0x12u);
 
@@ -181,18 +183,18 @@ TEST_F (DeviceLibrary, EachDeviceHasItsOwnNumberAndNumbersAreNeverReused)
     a.kill();
     EXPECT_EQ (waitFor (removalMessage), first);
     DevsimProcess again;
-    ASSERT_TRUE (again.start (bus.path(), { "--type", "0x11" }));
+    ASSERT_TRUE (again.start (bus.path(), {"--type", "0x11"}));
     const int third = waitFor (arrivalMessage, 3);
     EXPECT_GT (third, std::max (first, second));
-    EXPECT_EQ (listedDevices(), (std::vector<int> { second, third }));
+    EXPECT_EQ (listedDevices(), (std::vector<int>{second, third}));
 }
 
 TEST_F (DeviceLibrary, NothingIsPostedAfterStopAndStartingAgainWorks)
 {
     DevsimProcess devsim, other;
-    ASSERT_TRUE (devsim.start (bus.path(), { "--busy", "100" }));
+    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "100"}));
     const int device = waitFor (arrivalMessage);
-    const auto poll = report ({ 0xF2 });
+    const auto poll = report ({0xF2});
 
     for (int i = 0; i < 10; ++i)
         HID_Write (device, poll.data(), 1024);
@@ -217,7 +219,7 @@ TEST_F (DeviceLibrary, NothingIsPostedAfterStopAndStartingAgainWorks)
         ASSERT_EQ (HID_Start(), 1);
         const int number = waitFor (arrivalMessage, count (arrivalMessage) + 1);
         EXPECT_GT (number, last);
-        EXPECT_EQ (listedDevices(), std::vector<int> { number });
+        EXPECT_EQ (listedDevices(), std::vector<int>{number});
         last = number;
         HID_Stop();
     }

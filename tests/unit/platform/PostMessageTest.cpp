@@ -13,24 +13,24 @@ using testsupport::runMessageLoopUntil;
 
 namespace
 {
-    LRESULT ignoreMessages (HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA (w, m, wp, lp); }
+LRESULT ignoreMessages (HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA (w, m, wp, lp); }
 
-    WNDCLASSA makeClass (const char* name)
-    {
-        WNDCLASSA c {};
-        c.lpfnWndProc = ignoreMessages;
-        c.hInstance = GetModuleHandleA (nullptr);
-        c.hCursor = LoadCursorA (nullptr, IDC_ARROW);
-        c.hbrBackground = (HBRUSH) GetStockObject (BLACK_BRUSH);
-        c.lpszClassName = name;
-        return c;
-    }
+WNDCLASSA makeClass (const char* name)
+{
+    WNDCLASSA c{};
+    c.lpfnWndProc = ignoreMessages;
+    c.hInstance = GetModuleHandleA (nullptr);
+    c.hCursor = LoadCursorA (nullptr, IDC_ARROW);
+    c.hbrBackground = (HBRUSH) GetStockObject (BLACK_BRUSH);
+    c.lpszClassName = name;
+    return c;
+}
 
-    HWND create (const char* className)
-    {
-        return CreateWindowExA (0, className, className, WS_OVERLAPPEDWINDOW | WS_DISABLED, 0, 0, 10, 10,
-                                nullptr, nullptr, GetModuleHandleA (nullptr), nullptr);
-    }
+HWND create (const char* className)
+{
+    return CreateWindowExA (0, className, className, WS_OVERLAPPEDWINDOW | WS_DISABLED, 0, 0, 10, 10,
+                            nullptr, nullptr, GetModuleHandleA (nullptr), nullptr);
+}
 } // namespace
 
 //==============================================================================
@@ -78,21 +78,28 @@ TEST (PostMessage, MessagesFromManyThreadsArriveOnTheMessageThreadInOrderPerWind
     std::vector<std::thread> posters;
 
     for (int t = 0; t < threads; ++t)
+    {
         posters.emplace_back ([&, t]
-        {
-            for (int i = 0; i < perThread; ++i)
-                while (! PostMessageA ((i % 2) != 0 ? b.handle() : a.handle(), WM_USER + 3, (WPARAM) (t * 100000 + i), 0))
-                    std::this_thread::yield(); // the queue's quota: wait for the loop to catch up
-        });
+                              {
+                                  for (int i = 0; i < perThread; ++i)
+                                  {
+                                      // Past the queue's quota, wait for the loop to catch up.
+                                      while (! PostMessageA ((i % 2) != 0 ? b.handle() : a.handle(), WM_USER + 3, (WPARAM) (t * 100000 + i), 0))
+                                          std::this_thread::yield();
+                                  }
+                              });
+    }
 
-    const bool all = runMessageLoopUntil ([&] { return a.messages().size() + b.messages().size() == threads * perThread; }, 20000);
+    const bool all = runMessageLoopUntil ([&]
+                                          { return a.messages().size() + b.messages().size() == threads * perThread; },
+                                          20000);
 
     for (auto& p : posters)
         p.join();
 
     ASSERT_TRUE (all);
 
-    for (auto* w : { &a, &b })
+    for (auto* w : {&a, &b})
     {
         std::vector<int> last (threads, -1);
 
@@ -110,20 +117,21 @@ TEST (PostMessage, AProcedureIsNeverEnteredAgainWhileItRuns)
 {
     int depth = 0, deepest = 0;
     RecordingWindow w ([&] (const testsupport::DeliveredMessage& m)
-    {
+                       {
         deepest = std::max (deepest, ++depth);
 
         // A procedure that runs a nested loop (as a modal box would) gets no message meanwhile.
         if (m.wParam == 0)
             juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
 
-        --depth;
-    });
+        --depth; });
 
     for (WPARAM i = 0; i < 20; ++i)
         ASSERT_TRUE (PostMessageA (w.handle(), WM_USER + 1, i, 0));
 
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return w.messages().size() == 20; }, 5000));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return w.messages().size() == 20; },
+                                      5000));
     EXPECT_EQ (deepest, 1);
 
     for (size_t i = 0; i < 20; ++i)
@@ -144,7 +152,9 @@ TEST (PostMessage, AMessageForADestroyedWindowIsDropped)
     EXPECT_FALSE (PostMessageA (nullptr, WM_USER + 3, 2, 0));
 
     ASSERT_TRUE (PostMessageA (later.handle(), WM_USER + 2, 3, 0));
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! later.messages().empty(); }, 5000));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return !later.messages().empty(); },
+                                      5000));
     testsupport::runMessageLoopFor (20);
 
     EXPECT_TRUE (doomed.messages().empty());
@@ -161,6 +171,8 @@ TEST (PostMessage, TheQueueHasAQuotaInsteadOfGrowingWithoutBound)
         ++accepted;
 
     EXPECT_EQ (accepted, 10000);
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return w.messages().size() == 10000; }, 20000));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return w.messages().size() == 10000; },
+                                      20000));
     EXPECT_TRUE (PostMessageA (w.handle(), WM_USER + 3, 0, 0)) << "room again once delivered";
 }
