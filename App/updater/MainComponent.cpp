@@ -2,6 +2,7 @@
 
 #include "updater/AlineButton.h"
 #include "updater/BackgroundColour.h"
+#include "updater/FontMapLookAndFeel.h"
 #include "updater/LangLookAndFeel.h"
 #include "updater/ProgressLookAndFeel.h"
 #include "resources/ImageLoader.h"
@@ -11,6 +12,11 @@
 MainComponent::MainComponent()
     : MainComponent (MembersOnly {})
 {
+    // The tables name Windows fonts; the default look-and-feel resolves them to installed ones.
+    fontMap = std::make_unique<FontMapLookAndFeel>();
+    juce::LookAndFeel::setDefaultLookAndFeel (fontMap.get());
+    juce::Typeface::clearTypefaceCache();
+
     TxtLoader::createInstance();
     ImageLoader::createInstance();
 
@@ -102,6 +108,12 @@ MainComponent::~MainComponent()
 
     ImageLoader::deleteInstance();
     TxtLoader::deleteInstance();
+
+    if (fontMap != nullptr)
+    {
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+        fontMap.reset();
+    }
 }
 
 //==============================================================================

@@ -8,6 +8,7 @@
 #include <atomic>
 
 class AlineButton;
+class FontMapLookAndFeel;
 class LangLookAndFeel;
 class ProgressLookAndFeel;
 
@@ -194,6 +195,7 @@ private:
     };
 
     std::unique_ptr<ProgressMirror> progressMirror;
+    std::unique_ptr<FontMapLookAndFeel> fontMap;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
