@@ -100,7 +100,7 @@ void BusThread::run()
 
     while (!stopping)
     {
-        if (!firstScanSettled && greetings.empty() && retries.empty())
+        if (!firstScanSettled && greetings.empty())
         {
             firstScanSettled = true;
             markSettled();

@@ -91,7 +91,8 @@ private:
     int wakeFd = -1, watchFd = -1;
     std::atomic<bool> stopping{false};
 
-    // Set once the devices found by the first scan are greeted (or given up); start waits for it.
+    // Set once the devices found by the first scan have greeted (or timed out); start waits for
+    // it. A stale socket file that refuses connections is retried later without holding start.
     std::mutex settleLock;
     std::condition_variable settleSignal;
     bool settled = false;
