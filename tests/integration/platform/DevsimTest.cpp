@@ -97,7 +97,7 @@ std::vector<int> transferCodes (const std::string& socketPath)
     std::vector<int> codes;
 
     for (auto& r : requests)
-        codes.push_back (codeOf (host.exchange (r, 300)));
+        codes.push_back (codeOf (host.exchange (r, 500)));
 
     return codes;
 }
