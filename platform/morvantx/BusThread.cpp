@@ -58,8 +58,15 @@ bool BusThread::start (const std::string& dir)
 
     table.setRoomSignal (wakeFd);
     stopping = false;
+    settled = false;
     thread = std::thread ([this]
                           { run(); });
+
+    // The devices already on the bus are in the table when HID_Start returns, so that the
+    // search right after it finds a device that was plugged in before the program started.
+    std::unique_lock<std::mutex> l (settleLock);
+    settleSignal.wait_for (l, greetingTimeout + std::chrono::milliseconds (200), [this]
+                           { return settled; });
     return true;
 }
 
@@ -89,9 +96,16 @@ void BusThread::run()
 {
     scan();
     std::vector<pollfd> fds;
+    bool firstScanSettled = false;
 
     while (!stopping)
     {
+        if (!firstScanSettled && greetings.empty())
+        {
+            firstScanSettled = true;
+            markSettled();
+        }
+
         fds.clear();
         fds.push_back ({wakeFd, POLLIN, 0});
         fds.push_back ({watchFd, POLLIN, 0});
@@ -146,6 +160,8 @@ void BusThread::run()
         }
     }
 
+    markSettled();
+
     for (auto& g : greetings)
         close (g.socket);
 
@@ -154,6 +170,13 @@ void BusThread::run()
     retries.clear();
     refused.clear();
     missedForLimit = false;
+}
+
+void BusThread::markSettled()
+{
+    std::lock_guard<std::mutex> l (settleLock);
+    settled = true;
+    settleSignal.notify_all();
 }
 
 int BusThread::pollTimeout() const

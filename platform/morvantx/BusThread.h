@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <sys/types.h>
@@ -81,12 +83,20 @@ private:
     bool isKnown (const std::string& name) const;
     bool isKnownFile (const std::string& name, ino_t file) const;
     int pollTimeout() const;
+    void markSettled();
 
     DeviceTable& table;
     Poster post;
     std::string directory;
     int wakeFd = -1, watchFd = -1;
     std::atomic<bool> stopping{false};
+
+    // Set once the devices found by the first scan have greeted (or timed out); start waits for
+    // it. A stale socket file that refuses connections is retried later without holding start.
+    std::mutex settleLock;
+    std::condition_variable settleSignal;
+    bool settled = false;
+
     std::thread thread;
 
     std::vector<Greeting> greetings; // connected, greeting not yet received
