@@ -32,4 +32,25 @@ struct MainComponentTestAccess
     static juce::uint16& imageCrc (MainComponent& c) { return c.imageCrc[0]; }
     static juce::uint8& imageWrite (MainComponent& c) { return c.imageWrite[0]; }
     static juce::String& updateFileName (MainComponent& c) { return c.updateFileName; }
+
+    // Screens, widgets and the device link
+    static void rebuildScreen (MainComponent& c) { c.rebuildScreen(); }
+    static void addUpdateModeText (MainComponent& c, float x, float y, int language, const juce::String& font) { c.addUpdateModeText (x, y, language, font); }
+    static void addRecoveryText (MainComponent& c, float x, float y, int language, const juce::String& font, bool heading) { c.addRecoveryText (x, y, language, font, heading); }
+    static void quit (MainComponent& c) { c.quit(); }
+    static juce::GlyphArrangement& textLayout (MainComponent& c) { return c.textLayout; }
+    static juce::ComboBox* languageBox (MainComponent& c) { return c.languageBox; }
+    static juce::ProgressBar* progressBar (MainComponent& c) { return c.progressBar; }
+    static AlineButton* okButton (MainComponent& c) { return c.okButton; }
+    static AlineButton* cancelButton (MainComponent& c) { return c.cancelButton; }
+    static HidCtrl*& hidCtrl (MainComponent& c) { return c.hidCtrl; }
+    static int& screenState (MainComponent& c) { return c.screenState; }
+    static int& pendingState (MainComponent& c) { return c.pendingState; }
+    static int& deviceFirmwareVersion (MainComponent& c) { return c.deviceFirmwareVersion; }
+    static juce::uint8* rxReport (MainComponent& c) { return c.rxReport; }
+    static juce::WaitableEvent& replyEvent (MainComponent& c) { return c.replyEvent; }
+
+    // The update thread
+    static std::atomic<double>& progress (MainComponent& c) { return c.progress; }
+    static double& lastPercent (MainComponent& c) { return c.lastPercent; }
 };
