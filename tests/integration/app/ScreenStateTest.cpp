@@ -45,7 +45,7 @@ TEST_F (ScreenStates, ADevicePresentAtStartIsReadWithoutAnEventAndOkShowsItsVers
     EXPECT_EQ (ok().getBounds(), right());
     EXPECT_EQ (cancel().getBounds(), left());
 
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     runMessageLoopFor (50);
 
     EXPECT_EQ (screen(), readyToUpdate);
@@ -75,7 +75,7 @@ TEST_F (ScreenStates, DeviceEventsOnTheFirstScreenChangeNothingAndOkReadsTheLink
     runMessageLoopFor (100);
     EXPECT_EQ (screen(), languageChoice);
 
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     runMessageLoopFor (50);
     EXPECT_EQ (screen(), noDevice);
     EXPECT_EQ (Access::deviceFirmwareVersion (c()), -1);
@@ -84,7 +84,7 @@ TEST_F (ScreenStates, DeviceEventsOnTheFirstScreenChangeNothingAndOkReadsTheLink
 TEST_F (ScreenStates, NoDeviceAndReadyFollowArrivalsAndRemovalsWithTheNewVersion)
 {
     create();
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     ASSERT_EQ (screen(), noDevice);
 
     auto s = shown();
@@ -110,7 +110,7 @@ TEST_F (ScreenStates, NoDeviceAndReadyFollowArrivalsAndRemovalsWithTheNewVersion
 TEST_F (ScreenStates, OfSeveralPostsOnlyTheLastShowsAndTheFinalScreensRefuseThem)
 {
     create();
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     ASSERT_EQ (screen(), noDevice);
 
     // Posted from another thread before the message thread gets to them.
@@ -192,7 +192,7 @@ TEST_F (BadFile, WithoutAValidFileOkLeadsToTheBadFileScreenThatNothingChanges)
     EXPECT_EQ (Access::fileValid (c()), 0);
     EXPECT_EQ (Access::fileVersion (c()), -1);
 
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     EXPECT_EQ (screen(), readyToUpdate); // accepted, but shown as the bad-file screen
     EXPECT_FALSE (ok().isVisible());
     EXPECT_TRUE (cancel().isVisible());
@@ -213,7 +213,7 @@ TEST_F (BadFile, NoFileAtAllBehavesTheSame)
     EXPECT_EQ (Access::fileValid (c()), 0);
     EXPECT_EQ (Access::updateFileName (c()), juce::String());
 
-    ok().triggerClick();
+    c().buttonClicked (&ok());
     EXPECT_EQ (screen(), noDevice);
     EXPECT_FALSE (ok().isVisible());
     EXPECT_EQ (cancel().getButtonText(), text (TextId::ok));
