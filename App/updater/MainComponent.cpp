@@ -202,25 +202,18 @@ void MainComponent::comboBoxChanged (juce::ComboBox* box)
 void MainComponent::onDeviceRemoved()
 {
     deviceFirmwareVersion = -1;
-
-    if (screenState == updating)
-    {
-        {
-            const juce::ScopedLock sl (rxReportLock);
-            std::fill (std::begin (rxReport), std::end (rxReport), (juce::uint8) 0);
-        }
-        replyEvent.signal();
-    }
-    else
-    {
-        postScreenState (noDevice);
-    }
+    wakeUpdateThreadOrPost (noDevice);
 }
 
 void MainComponent::onDeviceArrived()
 {
     deviceFirmwareVersion = (int) hidCtrl->firmwareVersion;
+    wakeUpdateThreadOrPost (readyToUpdate);
+}
 
+void MainComponent::wakeUpdateThreadOrPost (int state)
+{
+    // While updating, a device event never changes the screen: the thread reads reply code 0.
     if (screenState == updating)
     {
         {
@@ -231,7 +224,7 @@ void MainComponent::onDeviceArrived()
     }
     else
     {
-        postScreenState (readyToUpdate);
+        postScreenState (state);
     }
 }
 
