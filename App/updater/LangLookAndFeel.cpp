@@ -114,6 +114,23 @@ void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangl
     juce::Font::setFallbackFontName (savedFallback);
 }
 
+juce::Font LangLookAndFeel::getLabelFont (juce::Label& label)
+{
+    auto font = LookAndFeel_V2::getLabelFont (label);
+    auto* texts = TxtLoader::getInstance();
+
+    for (int i = 0; i < numLanguages; ++i)
+    {
+        if (label.getText().equalsIgnoreCase (texts->getLanguageName (i)))
+        {
+            font.setTypefaceName (texts->getFont (i));
+            break;
+        }
+    }
+
+    return font;
+}
+
 juce::PopupMenu::Options LangLookAndFeel::getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label)
 {
     return LookAndFeel_V2::getOptionsForComboBoxPopupMenu (box, label).withStandardItemHeight (box.getHeight());

@@ -22,6 +22,11 @@ public:
                             bool hasSubMenu, const juce::String& text, const juce::String& shortcutKeyText,
                             const juce::Drawable* icon, const juce::Colour* textColour) override;
 
+    /** The closed box's text in the font of the language it names: JUCE 7 would draw a name
+        in another script as missing glyphs, where the fallback font once supplied them.
+    */
+    juce::Font getLabelFont (juce::Label& label) override;
+
     /** Items as high as the box (JUCE 7 would make them two pixels lower). */
     juce::PopupMenu::Options getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label) override;
 
