@@ -52,12 +52,18 @@ namespace
             calls.push_back ({ e, juce::MessageManager::getInstance()->isThisTheMessageThread(),
                                ctrl->connectionState.load(), ctrl->firmwareVersion, ctrl->reportLength,
                                std::vector<juce::uint8> (ctrl->report, ctrl->report + hidReportSize) });
+
+            // A handler that runs a nested loop (as a modal box would) must get no event meanwhile.
+            if (nestedLoopMs > 0)
+                juce::MessageManager::getInstance()->runDispatchLoopUntil (nestedLoopMs);
+
             inCall = false;
         }
 
         HidCtrl* ctrl = nullptr;
         std::vector<Call> calls;
         bool inCall = false, overlapped = false;
+        int nestedLoopMs = 0;
     };
 
     std::vector<juce::uint8> request (juce::uint8 code)
@@ -314,6 +320,7 @@ TEST_F (DeviceLink, EventsAreHandledOneAtATimeOnTheMessageThread)
     ASSERT_TRUE (ctrl.open (&listener, 0));
     ASSERT_NE (plug (0x14, 14), nullptr);
     ASSERT_TRUE (waitFor (Event::arrived));
+    listener.nestedLoopMs = 20;
 
     // Requests from another thread, as the update thread sends them; each gets one reply.
     constexpr int requests = 40;
