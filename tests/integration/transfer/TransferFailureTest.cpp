@@ -61,17 +61,6 @@ namespace
     struct TransferFaults : ::testing::Test
     {
         TransferRig rig;
-
-        bool start (const Bytes& file, const std::vector<std::string>& options)
-        {
-            rig.writeFile (file);
-            return rig.startDevice (options) && rig.construct() && rig.pressOk() && (rig.pressStart(), true);
-        }
-
-        bool waitForCode (int code, size_t count, int timeoutMs)
-        {
-            return rig.runUntil ([&] { auto c = rig.codes(); return (size_t) std::count (c.begin(), c.end(), code) >= count; }, timeoutMs);
-        }
     };
 
     struct FailureAtAStep : TransferFaults, ::testing::WithParamInterface<Case> {};
@@ -81,7 +70,7 @@ namespace
 TEST_P (FailureAtAStep, EndsOnTheErrorScreenAfterTheProtocolsWaits)
 {
     const auto& c = GetParam();
-    ASSERT_TRUE (start (updateFile (c.fileSize), c.options));
+    ASSERT_TRUE (rig.start (updateFile (c.fileSize), c.options));
     ASSERT_TRUE (rig.runToEnd (40000));
 
     EXPECT_EQ (rig.screen(), updateFailed);
@@ -101,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P (Transfer, FailureAtAStep, ::testing::ValuesIn (cases),
 //==============================================================================
 TEST_F (TransferFaults, DeviceUnpluggedDuringABlockEndsTheWaitAtOnce)
 {
-    ASSERT_TRUE (start (updateFile (3000), { "--unplug-at-block", "1" }));
+    ASSERT_TRUE (rig.start (updateFile (3000), { "--unplug-at-block", "1" }));
     ASSERT_TRUE (rig.runToEnd (20000));
 
     EXPECT_EQ (rig.screen(), updateFailed);
@@ -120,8 +109,7 @@ struct FileChanged : TransferFaults, ::testing::WithParamInterface<const char*> 
 TEST_P (FileChanged, SendsNothingOfTheImage)
 {
     auto file = updateFile (3000);
-    rig.writeFile (file);
-    ASSERT_TRUE (rig.startDevice ({ "--reply", finishedAnyway }) && rig.construct() && rig.pressOk());
+    ASSERT_TRUE (rig.prepare (file, { "--reply", finishedAnyway }));
 
     const std::string how = GetParam();
     const auto path = rig.file().getFullPathName().toStdString();
@@ -156,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P (Transfer, FileChanged, ::testing::Values ("Removed", "
 //==============================================================================
 TEST_F (TransferFaults, QuitDuringTheDataWaitsForTheThreadsFailurePath)
 {
-    ASSERT_TRUE (start (updateFile (20 * 1022), { "--delay", "100" }));
-    ASSERT_TRUE (waitForCode (F3, 3, 20000));
+    ASSERT_TRUE (rig.start (updateFile (20 * 1022), { "--delay", "100" }));
+    ASSERT_TRUE (rig.runUntilReceived (F3, 3, 20000));
 
     const auto before = Clock::now();
     rig.component().buttonClicked (MainComponentTestAccess::cancelButton (rig.component()));
@@ -183,8 +171,8 @@ TEST_F (TransferFaults, QuitDuringTheDataWaitsForTheThreadsFailurePath)
 
 TEST_F (TransferFaults, TheReplyIsReadUnderTheReportLock)
 {
-    ASSERT_TRUE (start (updateFile (3000), { "--silent-from", "start" }));
-    ASSERT_TRUE (waitForCode (F0, 1, 10000));
+    ASSERT_TRUE (rig.start (updateFile (3000), { "--silent-from", "start" }));
+    ASSERT_TRUE (rig.runUntilReceived (F0, 1, 10000));
 
     auto& c = rig.component();
     {
@@ -198,7 +186,7 @@ TEST_F (TransferFaults, TheReplyIsReadUnderTheReportLock)
     }
 
     // Released, it reads the start acceptance and sends the begin report.
-    EXPECT_TRUE (waitForCode (F1, 1, 5000));
+    EXPECT_TRUE (rig.runUntilReceived (F1, 1, 5000));
     MainComponentTestAccess::quit (c);
     ASSERT_TRUE (rig.runToEnd (5000));
     EXPECT_EQ (rig.screen(), updateFailed);

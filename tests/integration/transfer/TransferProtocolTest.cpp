@@ -36,13 +36,6 @@ namespace
     {
         TransferRig rig;
 
-        /** Lays out the file and the device, then presses OK and Start. */
-        bool start (const Bytes& file, const std::vector<std::string>& options)
-        {
-            rig.writeFile (file);
-            return rig.startDevice (options) && rig.construct() && rig.pressOk() && (rig.pressStart(), true);
-        }
-
         /** The requests: those expected for the file, then polls status reports. */
         void expectRequests (const Bytes& file, size_t polls)
         {
@@ -61,7 +54,7 @@ namespace
 TEST_F (Transfer, ThreeBlocksAnnouncedAndSentWithTheStaleTailInTheLastReport)
 {
     const auto file = updateFile (3000);
-    ASSERT_TRUE (start (file, { "--busy", "1" }));
+    ASSERT_TRUE (rig.start (file, { "--busy", "1" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
 
@@ -93,7 +86,7 @@ TEST_F (Transfer, TwoFullBlocksAndTheTraceLineBeforeTheSecond)
 {
     StderrCapture captured;
     const auto file = updateFile (2044);
-    ASSERT_TRUE (start (file, { "--busy", "0" }));
+    ASSERT_TRUE (rig.start (file, { "--busy", "0" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
     expectRequests (file, 1);
@@ -105,7 +98,7 @@ TEST_F (Transfer, TwoFullBlocksAndTheTraceLineBeforeTheSecond)
 TEST_F (Transfer, OneByteOverABlockGoesAloneInTheSecondReport)
 {
     const auto file = updateFile (1023);
-    ASSERT_TRUE (start (file, { "--busy", "0" }));
+    ASSERT_TRUE (rig.start (file, { "--busy", "0" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
     expectRequests (file, 1);
@@ -119,7 +112,7 @@ TEST_F (Transfer, StatusPercentagesBecomeTheProgressAfterTheDataPercentages)
 {
     // The delay keeps each value long enough for the message loop to see it.
     const auto file = updateFile (3000);
-    ASSERT_TRUE (start (file, { "--delay", "250", "--reply", "status:0,0xF7,40", "--reply", "status:1,0xF7,80",
+    ASSERT_TRUE (rig.start (file, { "--delay", "250", "--reply", "status:0,0xF7,40", "--reply", "status:1,0xF7,80",
                                 "--reply", "status:2,0xFC,100" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
@@ -136,7 +129,7 @@ TEST_F (Transfer, StatusPercentagesBecomeTheProgressAfterTheDataPercentages)
 
 TEST_F (Transfer, APercentageOverAHundredIsShownUnclamped)
 {
-    ASSERT_TRUE (start (updateFile (500), { "--delay", "150", "--busy", "1", "--reply", "status:0,0xF7,150" }));
+    ASSERT_TRUE (rig.start (updateFile (500), { "--delay", "150", "--busy", "1", "--reply", "status:0,0xF7,150" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
     EXPECT_EQ (rig.progressSeen, (std::vector<double> { 0.0, 1.5, 1.0 }));
@@ -164,7 +157,7 @@ TEST_P (SingleBlock, IsTheLastBlockAndOnlyTheFinalCodesAcceptIt)
     if (GetParam().screen == updateFailed)
         options.insert (options.end(), { "last", "--reply", "status:0,0xFC,100" });
 
-    ASSERT_TRUE (start (file, options));
+    ASSERT_TRUE (rig.start (file, options));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), GetParam().screen);
     expectRequests (file, 1);

@@ -131,19 +131,23 @@ bool TransferRig::startDevice (const std::vector<std::string>& options)
     return devsim.start (bus.path(), all);
 }
 
-bool TransferRig::construct()
+bool TransferRig::prepare (const Bytes& bytes, const std::vector<std::string>& deviceOptions)
 {
+    writeFile (bytes);
+
+    if (! startDevice (deviceOptions))
+        return false;
+
     main = std::make_unique<MainComponent>();
 
     // As a user would, let the link's start-up messages be handled before pressing anything:
     // a reply delivered together with them, ahead of the updating screen, would not wake the
     // thread.
     testsupport::runMessageLoopFor (200);
-    return MainComponentTestAccess::fileValid (*main) == 1;
-}
 
-bool TransferRig::pressOk()
-{
+    if (MainComponentTestAccess::fileValid (*main) != 1)
+        return false;
+
     main->buttonClicked (MainComponentTestAccess::okButton (*main));
     return screen() == readyToUpdate;
 }
@@ -151,6 +155,15 @@ bool TransferRig::pressOk()
 void TransferRig::pressStart()
 {
     main->buttonClicked (MainComponentTestAccess::okButton (*main));
+}
+
+bool TransferRig::start (const Bytes& bytes, const std::vector<std::string>& deviceOptions)
+{
+    if (! prepare (bytes, deviceOptions))
+        return false;
+
+    pressStart();
+    return true;
 }
 
 void TransferRig::poll()
@@ -202,5 +215,14 @@ std::vector<int> TransferRig::codes()
         c.push_back (r.bytes[0]);
 
     return c;
+}
+
+bool TransferRig::runUntilReceived (int code, size_t count, int timeoutMs)
+{
+    return runUntil ([&]
+    {
+        const auto c = codes();
+        return (size_t) std::count (c.begin(), c.end(), code) >= count;
+    }, timeoutMs);
 }
 } // namespace transfertest

@@ -62,12 +62,16 @@ public:
     /** Starts devsim with its log and these options; false when it cannot. */
     bool startDevice (const std::vector<std::string>& options = {});
 
-    /** Constructs the component, presses OK (the device must be found) and then Start.
-        False when a step does not show the screen it should.
+    /** Writes the file, starts devsim, constructs the component and presses OK, which must
+        find the device. False when a step fails.
     */
-    bool construct();
-    bool pressOk();
+    bool prepare (const Bytes& file, const std::vector<std::string>& deviceOptions);
+
+    /** Presses Start (OK on readyToUpdate). */
     void pressStart();
+
+    /** prepare, then Start. */
+    bool start (const Bytes& file, const std::vector<std::string>& deviceOptions);
 
     /** Runs the message loop until a final screen shows and the update thread has ended,
         watching the requests and progress meanwhile. False on time-out.
@@ -85,6 +89,9 @@ public:
 
     /** The request codes (byte 0) in the order they arrived. */
     std::vector<int> codes();
+
+    /** Runs the message loop until devsim has received count requests with this code. */
+    bool runUntilReceived (int code, size_t count, int timeoutMs);
 
     MainComponent& component() { return *main; }
     int screen() { return MainComponentTestAccess::screenState (*main); }
