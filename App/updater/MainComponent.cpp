@@ -214,7 +214,7 @@ void MainComponent::onDeviceArrived()
 void MainComponent::wakeUpdateThreadOrPost (int state)
 {
     // While updating, a device event never changes the screen: the thread reads reply code 0.
-    if (screenState == updating)
+    if (isTransferRunning())
     {
         {
             const juce::ScopedLock sl (rxReportLock);
@@ -240,8 +240,15 @@ void MainComponent::onReportReceived()
         std::copy (hidCtrl->report, hidCtrl->report + n, rxReport);
     }
 
-    if (screenState == updating)
+    if (isTransferRunning())
         replyEvent.signal();
+}
+
+bool MainComponent::isTransferRunning() const
+{
+    // The thread's first post may not have been applied yet when its first reply arrives:
+    // that reply must still wake it, or the start would time out.
+    return screenState == updating || isThreadRunning();
 }
 
 //==============================================================================
