@@ -193,32 +193,38 @@ TEST_F (LayoutFixture, WidgetsAreShownLabelledAndPlacedPerScreen)
 
             for (const auto& size : sizes)
             {
-                SCOPED_TRACE (juce::String (k.state) + (validFile ? " valid" : " bad") + " at " + juce::String (size.w));
-                show (k.state, Language::english);
-                c().setSize (size.w - 1, size.h);   // the boxes as resized leaves them
+                const auto check = [&] (const char* after)
+                {
+                    SCOPED_TRACE (juce::String (k.state) + (validFile ? " valid" : " bad") + " at " + juce::String (size.w) + after);
+                    auto& ok = *Access::okButton (c());
+                    auto& cancel = *Access::cancelButton (c());
+                    EXPECT_EQ (ok.isVisible(), k.ok != nullptr);
+                    EXPECT_EQ (cancel.isVisible(), k.cancel != nullptr);
+
+                    if (k.ok != nullptr)
+                    {
+                        EXPECT_EQ (ok.getButtonText(), k.ok);
+                        EXPECT_EQ (ok.getBounds(), size.right);
+                    }
+
+                    if (k.cancel != nullptr)
+                    {
+                        EXPECT_EQ (cancel.getButtonText(), k.cancel);
+                        EXPECT_EQ (cancel.getBounds(), k.cancelLeft ? size.left : size.right);
+                    }
+
+                    EXPECT_EQ (Access::languageBox (c())->isVisible(), k.state == languageChoice);
+                    EXPECT_EQ (Access::progressBar (c())->isVisible(), k.state == updating);
+                    EXPECT_EQ (Access::languageBox (c())->getBounds(), size.bar);
+                    EXPECT_EQ (Access::progressBar (c())->getBounds(), size.bar);
+                };
+
                 c().setSize (size.w, size.h);
-
-                auto& ok = *Access::okButton (c());
-                auto& cancel = *Access::cancelButton (c());
-                EXPECT_EQ (ok.isVisible(), k.ok != nullptr);
-                EXPECT_EQ (cancel.isVisible(), k.cancel != nullptr);
-
-                if (k.ok != nullptr)
-                {
-                    EXPECT_EQ (ok.getButtonText(), k.ok);
-                    EXPECT_EQ (ok.getBounds(), size.right);
-                }
-
-                if (k.cancel != nullptr)
-                {
-                    EXPECT_EQ (cancel.getButtonText(), k.cancel);
-                    EXPECT_EQ (cancel.getBounds(), k.cancelLeft ? size.left : size.right);
-                }
-
-                EXPECT_EQ (Access::languageBox (c())->isVisible(), k.state == languageChoice);
-                EXPECT_EQ (Access::progressBar (c())->isVisible(), k.state == updating);
-                EXPECT_EQ (Access::languageBox (c())->getBounds(), size.bar);
-                EXPECT_EQ (Access::progressBar (c())->getBounds(), size.bar);
+                show (k.state, Language::english);
+                check (" after the rebuild");
+                c().setSize (size.w - 1, size.h);
+                c().setSize (size.w, size.h);
+                check (" after resized");
             }
         }
 
