@@ -114,6 +114,18 @@ void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangl
     juce::Font::setFallbackFontName (savedFallback);
 }
 
+juce::Font LangLookAndFeel::getComboBoxFont (juce::ComboBox& box)
+{
+    auto font = LookAndFeel_V2::getComboBoxFont (box);
+    const int language = box.getSelectedId() - 1;
+
+    // Selected by name: JUCE 7 draws a Latin face's missing glyph rather than use the fallback.
+    if (language >= 0 && language < numLanguages)
+        font.setTypefaceName (TxtLoader::getInstance()->getFont (language));
+
+    return font;
+}
+
 juce::PopupMenu::Options LangLookAndFeel::getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label)
 {
     return LookAndFeel_V2::getOptionsForComboBoxPopupMenu (box, label).withStandardItemHeight (box.getHeight());
