@@ -170,7 +170,11 @@ e2e_start_app()
 {
     local app="$E2E_RUN/$(basename "$E2E_APP")"
     e2e_app_runs=$((e2e_app_runs + 1))
-    env "$@" "$app" >"$E2E_OUT/app-$e2e_app_runs.log" 2>&1 &
+    # In the sanitizer build: the X libraries, which JUCE loads and unloads at run time, leave
+    # allocations that LeakSanitizer reports against unknown modules at exit. The leak check
+    # stays with the headless tests; the exit status here must be the program's own.
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+        env "$@" "$app" >"$E2E_OUT/app-$e2e_app_runs.log" 2>&1 &
     E2E_APP_PID=$!
     e2e_pids+=("$E2E_APP_PID")
     # The window is made again when it takes the native title bar: wait for the one that stays.
@@ -250,7 +254,7 @@ e2e_choose_language()
 # Whether the updater shows a window besides its main one (the language list).
 e2e_has_popup()
 {
-    [ "$(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null | wc -l)" -gt 1 ]
+    xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null | grep -vqx "$E2E_WINDOW"
 }
 
 e2e_has_no_popup() { ! e2e_has_popup; }

@@ -14,7 +14,11 @@ e2e_layout_run_folder --out "$E2E_RUN/vn382_v123.upd" --version 123 --size 65536
 for ((language = 0; language < 12; ++language)); do
     tag=$(printf "lang-%02d-%s" "$language" "${e2e_table_files[language]}")
     e2e_start_app LANG=en_US.UTF-8
+    # English is chosen back from Japanese: a choice that changes nothing redraws nothing,
+    # and the window's area under the closed list may not be drawn again in time.
+    [ "$language" = 0 ] && e2e_choose_language 11
     e2e_choose_language "$language"
+    e2e_wait_stable 5
 
     title=$(e2e_title)
     wanted=$(e2e_table_text "$language" 3)
