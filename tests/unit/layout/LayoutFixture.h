@@ -92,7 +92,6 @@ struct ExpectedBlock
 inline std::vector<int> splitIntoBlocks (juce::GlyphArrangement& layout, const std::vector<ExpectedBlock>& blocks)
 {
     std::vector<int> starts;
-    juce::String seen, expected;
     int g = 0;
 
     for (const auto& block : blocks)

@@ -265,3 +265,21 @@ TEST_F (LayoutFixture, TheLanguageBoxShowsTheChosenNameInItsOwnFont)
         EXPECT_EQ (label->getFont().getTypefaceName(), tableFonts[language]);
     }
 }
+
+TEST_F (LayoutFixture, ASizeTooSmallForTheTextsStillLaysOutEveryScreen)
+{
+    create();
+
+    for (auto [w, h] : { std::pair (0, 0), std::pair (30, 12), std::pair (120, 40) })
+    {
+        c().setSize (w, h);
+
+        for (int language : { (int) Language::german, (int) Language::japanese })
+            for (int state = languageChoice; state <= updateFailed; ++state)
+            {
+                show (state, language);
+                EXPECT_GT (layout().getNumGlyphs(), 0);
+                EXPECT_TRUE (std::isfinite (layout().getBoundingBox (0, -1, true).getBottom()));
+            }
+    }
+}
