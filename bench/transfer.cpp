@@ -13,7 +13,7 @@
 
 #include "tests/support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 #include "platform/morvantx/DeviceBus.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // MainComponent: the update thread, which sends the update file to the device.
 
 #include "updater/MainComponent.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 #include "platform/winapi/WinApi.h"
 
 #include <cstdio>

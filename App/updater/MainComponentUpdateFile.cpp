@@ -1,7 +1,7 @@
 // MainComponent: finding, checking and measuring the update file beside the executable.
 
 #include "updater/MainComponent.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 #include <cstring>
 #include <limits>

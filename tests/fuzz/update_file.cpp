@@ -2,7 +2,7 @@
 // MainComponent::loadUpdateFile, and checks what it reports against the bytes themselves.
 
 #include "tests/support/MainComponentTestAccess.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 #include <cstdlib>
 #include <cstring>

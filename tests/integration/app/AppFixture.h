@@ -4,7 +4,7 @@
 #include "support/MainComponentTestAccess.h"
 #include "support/MessageLoop.h"
 #include "updater/AlineButton.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 #include "resources/TxtLoader.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "TransferRig.h"
 
 #include "support/MessageLoop.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 #include <fcntl.h>
 #include <fstream>

@@ -3,7 +3,7 @@
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 #include "resources/TxtLoader.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 #include <cstdio>
 #include <cstdlib>

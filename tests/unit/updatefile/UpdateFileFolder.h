@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/support/MainComponentTestAccess.h"
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "updater/SpecialLocation.h"
+#include "updater/FileLocations.h"
 
 namespace
 {
