@@ -1,5 +1,9 @@
 #include "updater/FileLocations.h"
 
+#if ! JUCE_WINDOWS
+ #include <sys/stat.h>
+#endif
+
 namespace
 {
     // The override is set by tests on the message thread and may be read on the update thread.
@@ -44,4 +48,19 @@ void setExecutableFolderOverride (const juce::File& folder)
 {
     const juce::ScopedLock sl (overrideLock());
     executableFolderOverride() = folder;
+}
+
+bool isRegularFile (const juce::File& file)
+{
+    if (! file.existsAsFile())
+        return false;
+
+   #if ! JUCE_WINDOWS
+    struct stat info;
+
+    if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
+        return false;
+   #endif
+
+    return true;
 }

@@ -18,3 +18,9 @@ juce::File getSpecialLocation (juce::File::SpecialLocationType type);
     location; other types are never affected.
 */
 void setExecutableFolderOverride (const juce::File& folder);
+
+/** True for an existing regular file. Only such files are opened: on POSIX a FIFO or device of
+    the update file's name would block the open (and quit, waiting for the update thread, with
+    it), and the framework opens folders too.
+*/
+bool isRegularFile (const juce::File& file);

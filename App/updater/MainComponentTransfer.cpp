@@ -9,10 +9,6 @@
 #include <memory>
 #include <new>
 
-#if ! JUCE_WINDOWS
- #include <sys/stat.h>
-#endif
-
 namespace
 {
     constexpr juce::uint8 imageNumber = 1;
@@ -24,24 +20,6 @@ namespace
     constexpr int statusTimeoutMs = 5000;
     constexpr int failedStatusTimeoutMs = 1000;
     constexpr int statusPauseMs = 100;
-
-    /** Only a regular file is opened: on POSIX a FIFO put in the file's place would block the
-        open, and the thread with it, and quit would wait for it for ever.
-    */
-    bool isRegularFile (const juce::File& file)
-    {
-        if (! file.existsAsFile())
-            return false;
-
-       #if ! JUCE_WINDOWS
-        struct stat info;
-
-        if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
-            return false;
-       #endif
-
-        return true;
-    }
 
     /** Reads the first size bytes of the file into buffer; false when the file cannot be
         opened or delivers fewer bytes.

@@ -7,10 +7,6 @@
 #include <limits>
 #include <new>
 
-#if ! JUCE_WINDOWS
- #include <sys/stat.h>
-#endif
-
 namespace
 {
     const char* const updateFileWildcard = "*.upd";
@@ -26,24 +22,6 @@ namespace
     juce::File executableFolder()
     {
         return getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
-    }
-
-    /** Only regular files are opened: on POSIX a FIFO or device of that name would block the
-        open or never end, and the framework opens folders too.
-    */
-    bool isReadableFile (const juce::File& file)
-    {
-        if (! file.existsAsFile())
-            return false;
-
-       #if ! JUCE_WINDOWS
-        struct stat info;
-
-        if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
-            return false;
-       #endif
-
-        return true;
     }
 }
 
@@ -117,10 +95,10 @@ int MainComponent::loadUpdateFile (const juce::String& name, const char* magic, 
     if (version != nullptr)
         *version = -1;
 
-    // An empty name gives the folder itself, which isReadableFile refuses.
+    // An empty name gives the folder itself, which isRegularFile refuses.
     const auto file = executableFolder().getChildFile (name);
 
-    if (! isReadableFile (file))
+    if (! isRegularFile (file))
         return 0;
 
     const auto stream = file.createInputStream();
