@@ -11,6 +11,7 @@
 // usage: bench_bus_roundtrip [--reports N] [--devsim PATH]
 
 #include "platform/morvantx/DeviceBus.h"
+#include "bench/BenchDevice.h"
 #include "platform/morvantx/morvantx.h"
 
 #include <juce_events/juce_events.h>
@@ -225,32 +226,15 @@ int main (int argc, char** argv)
             devsimPath = argv[i + 1];
     }
 
-    std::string bus = (std::filesystem::temp_directory_path() / "mvtx-bench-XXXXXX").string();
+    BenchDevice device;
 
-    if (devsimPath.empty() || mkdtemp (bus.data()) == nullptr)
+    if (! device.start (devsimPath, "1"))
     {
         std::fprintf (stderr, "needs devsim and a temporary folder\n");
         return 1;
     }
 
-    setenv ("MORVANTX_BUS", bus.c_str(), 1);
-    const std::string socketPath = bus + "/bench";
-    std::vector<std::string> args{devsimPath, "--bus", bus, "--name", "bench", "--busy", "1"};
-    std::vector<char*> argv2;
-
-    for (auto& a : args)
-        argv2.push_back (a.data());
-
-    argv2.push_back (nullptr);
-    pid_t devsim = -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
-    if (posix_spawn (&devsim, argv2[0], &actions, nullptr, argv2.data(), environ) != 0)
-        return 1;
-
-    posix_spawn_file_actions_destroy (&actions);
+    const std::string socketPath = device.socketPath;
     const auto requests = makeRequests (reports);
     std::vector<double> librarySamples, socketSamples;
     bool libraryOk = false;
@@ -286,9 +270,6 @@ int main (int argc, char** argv)
 
     const bool socketOk = runOverSocket (socketPath, requests, socketSamples);
 
-    kill (devsim, SIGTERM);
-    waitpid (devsim, nullptr, 0);
-    std::filesystem::remove_all (bus);
 
     if (!libraryOk || !socketOk)
     {

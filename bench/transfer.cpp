@@ -14,6 +14,7 @@
 #include "tests/support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
 #include "updater/FileLocations.h"
+#include "bench/BenchDevice.h"
 #include "platform/morvantx/DeviceBus.h"
 
 #include <algorithm>
@@ -159,32 +160,15 @@ int main (int argc, char** argv)
             devsimPath = argv[i + 1];
     }
 
-    std::string bus = (std::filesystem::temp_directory_path() / "mvtx-bench-XXXXXX").string();
+    BenchDevice device;
+    const bool spawned = device.start (devsimPath, "0");
+    const std::string bus = device.bus, socketPath = device.socketPath;
 
-    if (devsimPath.empty() || mkdtemp (bus.data()) == nullptr)
+    if (bus.empty())
     {
         std::fprintf (stderr, "needs devsim and a temporary folder\n");
         return 1;
     }
-
-    setenv ("MORVANTX_BUS", bus.c_str(), 1);
-    const std::string socketPath = bus + "/bench";
-    std::vector<std::string> args { devsimPath, "--bus", bus, "--name", "bench", "--busy", "0" };
-    std::vector<char*> argv2;
-
-    for (auto& a : args)
-        argv2.push_back (a.data());
-
-    argv2.push_back (nullptr);
-    pid_t devsim = -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const bool spawned = posix_spawn (&devsim, argv2[0], &actions, nullptr, argv2.data(), environ) == 0;
-    posix_spawn_file_actions_destroy (&actions);
-
-    for (int i = 0; spawned && i < 500 && access (socketPath.c_str(), F_OK) != 0; ++i)
-        std::this_thread::sleep_for (std::chrono::milliseconds (10));
 
     const auto folder = std::filesystem::path (bus + "-exe");
     std::filesystem::create_directory (folder);
@@ -200,7 +184,7 @@ int main (int argc, char** argv)
     };
 
     std::vector<double> bigMs, smallMs, rawUs;
-    bool ok = spawned && access (socketPath.c_str(), F_OK) == 0;
+    bool ok = spawned;
 
     {
         juce::ScopedJuceInitialiser_GUI juce;
@@ -229,14 +213,7 @@ int main (int argc, char** argv)
         setExecutableFolderOverride (juce::File());
     }
 
-    if (devsim > 0)
-    {
-        kill (devsim, SIGTERM);
-        waitpid (devsim, nullptr, 0);
-    }
-
     std::filesystem::remove_all (folder);
-    std::filesystem::remove_all (bus);
 
     if (! ok)
     {

@@ -1,0 +1,77 @@
+#pragma once
+
+// One devsim on a private bus for a benchmark: started quietly, stopped and cleaned up when
+// the object goes.
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+class BenchDevice
+{
+public:
+    /** Makes the bus (also as MORVANTX_BUS), starts devsim with the given busy polls and waits
+        for its socket; false when any of it fails. */
+    bool start (const std::string& devsimPath, const char* busyPolls)
+    {
+        bus = (std::filesystem::temp_directory_path() / "mvtx-bench-XXXXXX").string();
+
+        if (devsimPath.empty() || mkdtemp (bus.data()) == nullptr)
+        {
+            bus.clear();
+            return false;
+        }
+
+        setenv ("MORVANTX_BUS", bus.c_str(), 1);
+        socketPath = bus + "/bench";
+
+        std::vector<std::string> args { devsimPath, "--bus", bus, "--name", "bench", "--busy", busyPolls };
+        std::vector<char*> argv;
+
+        for (auto& a : args)
+            argv.push_back (a.data());
+
+        argv.push_back (nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init (&actions);
+        posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        const bool spawned = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy (&actions);
+
+        if (! spawned)
+        {
+            pid = -1;
+            return false;
+        }
+
+        for (int i = 0; i < 500 && access (socketPath.c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+
+        return access (socketPath.c_str(), F_OK) == 0;
+    }
+
+    ~BenchDevice()
+    {
+        if (pid > 0)
+        {
+            kill (pid, SIGTERM);
+            waitpid (pid, nullptr, 0);
+        }
+
+        if (! bus.empty())
+            std::filesystem::remove_all (bus);
+    }
+
+    std::string bus, socketPath;
+    pid_t pid = -1;
+};
