@@ -11,7 +11,7 @@ packages=(
     libpng-dev libjpeg-dev zlib1g-dev
     libgtest-dev
     clang libclang-rt-14-dev
-    xvfb xfwm4 xdotool x11-utils imagemagick
+    xvfb xfwm4 dbus-daemon xdotool x11-utils imagemagick
     locales-all fonts-liberation fonts-noto-cjk
 )
 
