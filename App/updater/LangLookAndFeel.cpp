@@ -114,14 +114,19 @@ void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangl
     juce::Font::setFallbackFontName (savedFallback);
 }
 
-juce::Font LangLookAndFeel::getComboBoxFont (juce::ComboBox& box)
+juce::Font LangLookAndFeel::getLabelFont (juce::Label& label)
 {
-    auto font = LookAndFeel_V2::getComboBoxFont (box);
-    const int language = box.getSelectedId() - 1;
+    auto font = LookAndFeel_V2::getLabelFont (label);
+    auto* texts = TxtLoader::getInstance();
 
-    // Selected by name: JUCE 7 draws a Latin face's missing glyph rather than use the fallback.
-    if (language >= 0 && language < numLanguages)
-        font.setTypefaceName (TxtLoader::getInstance()->getFont (language));
+    for (int i = 0; i < numLanguages; ++i)
+    {
+        if (label.getText().equalsIgnoreCase (texts->getLanguageName (i)))
+        {
+            font.setTypefaceName (texts->getFont (i));
+            break;
+        }
+    }
 
     return font;
 }

@@ -7,9 +7,7 @@
     Look-and-feel of the language box. Each item of its pop-up list is a language's name
     written in that language; the item is drawn in that language's own font, and for the time
     of the call that font is also the process-wide fallback font name, which is put back
-    before the call returns. The list's items are as high as the box. The box's own text, the
-    name of the chosen language (item id = language + 1), is drawn in that language's font too,
-    from the box's next resized.
+    before the call returns. The list's items are as high as the box.
 
     Message thread only.
 */
@@ -24,8 +22,10 @@ public:
                             bool hasSubMenu, const juce::String& text, const juce::String& shortcutKeyText,
                             const juce::Drawable* icon, const juce::Colour* textColour) override;
 
-    /** The box's own text, the chosen language's name, in that language's font. */
-    juce::Font getComboBoxFont (juce::ComboBox& box) override;
+    /** The closed box's text in the font of the language it names: JUCE 7 would draw a name
+        in another script as missing glyphs, where the fallback font once supplied them.
+    */
+    juce::Font getLabelFont (juce::Label& label) override;
 
     /** Items as high as the box (JUCE 7 would make them two pixels lower). */
     juce::PopupMenu::Options getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label) override;

@@ -202,26 +202,19 @@ void MainComponent::comboBoxChanged (juce::ComboBox* box)
 void MainComponent::onDeviceRemoved()
 {
     deviceFirmwareVersion = -1;
-
-    if (screenState == updating)
-    {
-        {
-            const juce::ScopedLock sl (rxReportLock);
-            std::fill (std::begin (rxReport), std::end (rxReport), (juce::uint8) 0);
-        }
-        replyEvent.signal();
-    }
-    else
-    {
-        postScreenState (noDevice);
-    }
+    wakeUpdateThreadOrPost (noDevice);
 }
 
 void MainComponent::onDeviceArrived()
 {
     deviceFirmwareVersion = (int) hidCtrl->firmwareVersion;
+    wakeUpdateThreadOrPost (readyToUpdate);
+}
 
-    if (screenState == updating)
+void MainComponent::wakeUpdateThreadOrPost (int state)
+{
+    // While updating, a device event never changes the screen: the thread reads reply code 0.
+    if (isTransferRunning())
     {
         {
             const juce::ScopedLock sl (rxReportLock);
@@ -231,7 +224,7 @@ void MainComponent::onDeviceArrived()
     }
     else
     {
-        postScreenState (readyToUpdate);
+        postScreenState (state);
     }
 }
 
@@ -247,8 +240,15 @@ void MainComponent::onReportReceived()
         std::copy (hidCtrl->report, hidCtrl->report + n, rxReport);
     }
 
-    if (screenState == updating)
+    if (isTransferRunning())
         replyEvent.signal();
+}
+
+bool MainComponent::isTransferRunning() const
+{
+    // The thread's first post may not have been applied yet when its first reply arrives:
+    // that reply must still wake it, or the start would time out.
+    return screenState == updating || isThreadRunning();
 }
 
 //==============================================================================

@@ -155,6 +155,12 @@ private:
     /** Wakes a waiting update thread with reply code 0, waits for it to end, and quits. */
     void quit();
 
+    /** True while the updating screen shows or the update thread runs. */
+    bool isTransferRunning() const;
+
+    /** A device event: wakes the update thread with reply code 0 while updating, else posts state. */
+    void wakeUpdateThreadOrPost (int state);
+
     /** Stops a running update thread in quit's orderly way. */
     void stopUpdateThread();
 

@@ -22,6 +22,15 @@ juce::File getSpecialLocation (juce::File::SpecialLocationType type)
 
     if (type == juce::File::currentExecutableFile)
     {
+       #if JUCE_LINUX
+        // JUCE takes argv[0] against the current folder, which names the wrong file when the
+        // program was started through PATH; the kernel knows the running file.
+        const juce::File running ("/proc/self/exe");
+
+        if (running.isSymbolicLink())
+            location = running.getLinkedTarget();
+       #endif
+
         const juce::ScopedLock sl (overrideLock());
 
         if (executableFolderOverride() != juce::File())

@@ -4,8 +4,9 @@
 
 /** The program's one way to the framework's special locations.
 
-    Gives what juce::File::getSpecialLocation gives for the type. The program asks only for
-    juce::File::currentExecutableFile, whose parent folder holds the update file.
+    Gives what juce::File::getSpecialLocation gives for the type, except that on Linux
+    juce::File::currentExecutableFile is the running file, however the program was started.
+    The program asks only for that one, whose parent folder holds the update file.
 
     Threads: any. The message thread calls it at start-up, the update thread when it opens the
     update file again.

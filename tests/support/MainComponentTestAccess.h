@@ -53,4 +53,7 @@ struct MainComponentTestAccess
     // The update thread
     static std::atomic<double>& progress (MainComponent& c) { return c.progress; }
     static double& lastPercent (MainComponent& c) { return c.lastPercent; }
+
+    // transfer
+    static juce::CriticalSection& rxReportLock (MainComponent& c) { return c.rxReportLock; }
 };

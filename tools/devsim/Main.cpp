@@ -41,6 +41,11 @@ report of the announced image), status:N (status poll N, from 0):
   --empty-at STEP      reply with an empty packet
   --final-fb           answer the last data report with 0xFB instead of 0xFE
   --unplug-at-block K  leave the bus (remove the socket, exit 0) when data report K arrives
+  --reply STEP,CODE[,PERCENT]
+                       reply to STEP with CODE and the percentage byte PERCENT (default 0),
+                       both 0..255 (0xFC, 40); may be given more than once, the first
+                       option that names a step counts; the model goes on as it would
+                       otherwise (example: --reply status:0,0xF7,40)
 
 A status poll is answered with 0xFA when the number of data reports differs from the
 announced size (or no transfer took place) and with 0xFD when the image's CRC-16/XMODEM
@@ -92,6 +97,7 @@ bool parseOptions (int argc, char** argv, Options& o)
         emptyAt,
         finalFb,
         unplugAtBlock,
+        reply,
         help
     };
 
@@ -110,6 +116,7 @@ bool parseOptions (int argc, char** argv, Options& o)
         {"empty-at", required_argument, nullptr, emptyAt},
         {"final-fb", no_argument, nullptr, finalFb},
         {"unplug-at-block", required_argument, nullptr, unplugAtBlock},
+        {"reply", required_argument, nullptr, reply},
         {"help", no_argument, nullptr, help},
         {nullptr, 0, nullptr, 0}};
 
@@ -168,6 +175,13 @@ bool parseOptions (int argc, char** argv, Options& o)
                 ok = parseNumber (optarg, 0, 100000000, v);
                 o.faults.unplugAtBlock = (int) v;
                 break;
+            case reply:
+            {
+                devsim::ReplyOverride r;
+                ok = devsim::ReplyOverride::parse (optarg, r);
+                o.faults.replies.push_back (r);
+                break;
+            }
             case help:
                 std::fputs (usage, stdout);
                 std::exit (0);

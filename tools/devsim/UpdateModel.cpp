@@ -57,6 +57,33 @@ bool Step::parse (const std::string& text, Step& step)
     return indexAfter ("block:", block) || indexAfter ("status:", status);
 }
 
+bool ReplyOverride::parse (const std::string& text, ReplyOverride& reply)
+{
+    const auto comma = text.find (',');
+
+    if (comma == std::string::npos || ! Step::parse (text.substr (0, comma), reply.step))
+        return false;
+
+    auto byteAt = [&text] (size_t from, size_t to, uint8_t& value)
+    {
+        const std::string field = text.substr (from, to == std::string::npos ? std::string::npos : to - from);
+        char* end = nullptr;
+        const long v = field.empty() ? -1 : std::strtol (field.c_str(), &end, 0);
+
+        if (v < 0 || v > 255 || *end != 0)
+            return false;
+
+        value = (uint8_t) v;
+        return true;
+    };
+
+    const auto second = text.find (',', comma + 1);
+    reply.percent = 0;
+
+    return byteAt (comma + 1, second, reply.code)
+        && (second == std::string::npos || byteAt (second + 1, std::string::npos, reply.percent));
+}
+
 //==============================================================================
 UpdateModel::UpdateModel (int busy, Faults f)
     : busyPolls (std::max (0, busy))
@@ -167,6 +194,16 @@ UpdateModel::Answer UpdateModel::handle (const std::vector<uint8_t>& packet)
 
     if (matches (faults.wrongCodeAt, kind, index))
         code = wrongCode;
+
+    for (auto& r : faults.replies)
+    {
+        if (matches (r.step, kind, index))
+        {
+            code = r.code;
+            percent = r.percent;
+            break;
+        }
+    }
 
     answer.kind = Answer::reply;
 

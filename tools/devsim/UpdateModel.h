@@ -28,6 +28,16 @@ struct Step
     static bool parse (const std::string& text, Step& step);
 };
 
+/** A reply set by hand for one step: its code and its percentage byte. */
+struct ReplyOverride
+{
+    Step step;
+    uint8_t code = 0, percent = 0;
+
+    /** STEP,CODE[,PERCENT], with CODE and PERCENT from 0 to 255 in C notation (0xFC). */
+    static bool parse (const std::string& text, ReplyOverride& reply);
+};
+
 /** What a fault option changes. */
 struct Faults
 {
@@ -37,6 +47,7 @@ struct Faults
     Step emptyAt;           // an empty reply
     bool finalFb = false;   // 0xFB instead of 0xFE for the last data report
     int unplugAtBlock = -1; // leave the bus when data report K arrives
+    std::vector<ReplyOverride> replies; // these replies instead of the model's (the first match)
 };
 
 /** The device's side of the update protocol: start (0xF0) is answered with 0xF8, begin

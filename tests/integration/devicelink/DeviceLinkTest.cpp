@@ -52,12 +52,18 @@ namespace
             calls.push_back ({ e, juce::MessageManager::getInstance()->isThisTheMessageThread(),
                                ctrl->connectionState.load(), ctrl->firmwareVersion, ctrl->reportLength,
                                std::vector<juce::uint8> (ctrl->report, ctrl->report + hidReportSize) });
+
+            // A handler that runs a nested loop (as a modal box would) must get no event meanwhile.
+            if (nestedLoopMs > 0)
+                juce::MessageManager::getInstance()->runDispatchLoopUntil (nestedLoopMs);
+
             inCall = false;
         }
 
         HidCtrl* ctrl = nullptr;
         std::vector<Call> calls;
         bool inCall = false, overlapped = false;
+        int nestedLoopMs = 0;
     };
 
     std::vector<juce::uint8> request (juce::uint8 code)
@@ -146,27 +152,20 @@ TEST_F (DeviceLink, OpenWithADevicePresentIsConnectedAtOnceAndTellsNoListener)
     EXPECT_EQ (ctrl.connectionState, ConnectionState::connected);
 }
 
-TEST_F (DeviceLink, ADeviceArrivingAfterOpenConnectsWithOneArrival)
+TEST_F (DeviceLink, ALaterArrivalConnectsOnceAndARemovalClearsBeforeTheListenerHears)
 {
     ASSERT_TRUE (ctrl.open (&listener, 1));
     EXPECT_EQ (ctrl.connectionState, ConnectionState::disconnected);
     EXPECT_EQ (ctrl.firmwareVersion, 0u);
 
-    ASSERT_NE (plug (0x11, 210), nullptr);
+    auto* device = plug (0x15, 305);
+    ASSERT_NE (device, nullptr);
     ASSERT_TRUE (waitFor (Event::arrived));
     runMessageLoopFor (200);
 
     ASSERT_EQ (listener.calls.size(), 1u);
     EXPECT_EQ (listener.calls[0].state, ConnectionState::connected);
-    EXPECT_EQ (listener.calls[0].firmware, 210u);
-}
-
-TEST_F (DeviceLink, RemovalClearsEverythingBeforeTheListenerHears)
-{
-    ASSERT_TRUE (ctrl.open (&listener, 0));
-    auto* device = plug (0x15, 305);
-    ASSERT_NE (device, nullptr);
-    ASSERT_TRUE (waitFor (Event::arrived));
+    EXPECT_EQ (listener.calls[0].firmware, 305u);
 
     ASSERT_TRUE (sendStartRequest());
     ASSERT_TRUE (waitFor (Event::report));
@@ -176,7 +175,6 @@ TEST_F (DeviceLink, RemovalClearsEverythingBeforeTheListenerHears)
     ASSERT_TRUE (waitFor (Event::removed));
 
     const auto& removed = listener.calls.back();
-    EXPECT_EQ (removed.event, Event::removed);
     EXPECT_EQ (removed.state, ConnectionState::disconnected);
     EXPECT_EQ (removed.firmware, 0u);
     EXPECT_EQ (removed.length, 0u);
@@ -261,7 +259,8 @@ TEST_F (DeviceLink, AReportOfNBytesReplacesTheFirstNBytes)
     ASSERT_TRUE (device.accept (5000));
     ASSERT_TRUE (device.sendGreeting (0x13, 77));
     ASSERT_TRUE (device.send ({ 9, 9 }));
-    std::this_thread::sleep_for (std::chrono::milliseconds (200));
+    ASSERT_TRUE (libraryLists (1));
+    std::this_thread::sleep_for (std::chrono::milliseconds (100)); // the report follows the greeting
 
     // The oracle: a 1024-byte buffer updated the way the reports describe.
     std::vector<juce::uint8> expected (hidReportSize, 0);
@@ -321,6 +320,7 @@ TEST_F (DeviceLink, EventsAreHandledOneAtATimeOnTheMessageThread)
     ASSERT_TRUE (ctrl.open (&listener, 0));
     ASSERT_NE (plug (0x14, 14), nullptr);
     ASSERT_TRUE (waitFor (Event::arrived));
+    listener.nestedLoopMs = 20;
 
     // Requests from another thread, as the update thread sends them; each gets one reply.
     constexpr int requests = 40;

@@ -296,3 +296,37 @@ TEST_F (DevsimProtocol, TerminationRemovesTheDeviceFromTheBus)
         EXPECT_NE (access (device.socketPath().c_str(), F_OK), 0);
     }
 }
+
+TEST_F (DevsimProtocol, AReplyOptionSetsTheCodeAndPercentageOfItsStep)
+{
+    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "2", "--reply", "begin,0", "--reply", "begin,0xF9", "--reply", "block:1,0xFC,7", "--reply", "status:0,0xF7,40", "--reply", "status:1,247,150"}));
+    RawHost host (devsim.socketPath());
+    const auto image = randomImage (3000, 3);
+    std::vector<Bytes> requests{startReport (3000, crcOracle (image)), report ({0xF1, 1})};
+
+    for (auto& r : dataReports (image))
+        requests.push_back (r);
+
+    requests.insert (requests.end(), 3, report ({0xF2}));
+    std::vector<std::pair<int, int>> replies;
+
+    for (auto& r : requests)
+    {
+        const auto reply = host.exchange (r, 1000);
+        replies.push_back ({codeOf (reply), reply && reply->size() > 1 ? (*reply)[1] : -1});
+    }
+
+    // The first option for a step counts; the rest of the model runs as usual.
+    const std::vector<std::pair<int, int>> expected{{0xF8, 0}, {0x00, 0}, {0xF9, 33}, {0xFC, 7}, {0xFE, 100}, {0xF7, 40}, {0xF7, 150}, {0xFC, 100}};
+    EXPECT_EQ (replies, expected);
+}
+
+TEST_F (DevsimProtocol, AMalformedReplyOptionIsRefused)
+{
+    for (const char* bad : {"status:0", "begin,", "begin,256", "begin,0xF9,", "begin,1,2,3", "nowhere,0xF9", "block:x,1"})
+    {
+        SCOPED_TRACE (bad);
+        DevsimProcess device;
+        EXPECT_FALSE (device.start (bus.path(), {"--reply", bad}, 2000));
+    }
+}

@@ -123,6 +123,64 @@ TEST_F (HidUtilCalls, MessagesWithNoLiveObjectDoNothingAndReturnTheDefaultResult
     EXPECT_TRUE (recording::takeLog().empty());
 }
 
+TEST_F (HidUtilCalls, OnlyTheOpenDevicesMessagesAreHandledAndNoDeviceMeansNoLibraryCall)
+{
+    CountingHandler handler;
+    recording::setDevices ({ { 4, 0x12 }, { 5, 0x16 } });
+    juce::uint8 buffer[16] = {};
+
+    HidUtil util;
+    ASSERT_TRUE (util.init (&handler, 0));
+    recording::takeLog();
+
+    // No device open yet.
+    EXPECT_EQ (util.read (buffer, sizeof (buffer)), 0u);
+    EXPECT_FALSE (util.write (buffer, sizeof (buffer)));
+    EXPECT_EQ (util.getFirmwareVersion(), 0u);
+    deliver (HidUtil::hidRemovalMessage, 4);
+    deliver (HidUtil::hidReportMessage, 4);
+    EXPECT_TRUE (recording::takeLog().empty());
+    EXPECT_EQ (handler.removed + handler.reports, 0);
+
+    deliver (HidUtil::hidArrivalMessage, 0);
+    EXPECT_EQ (recording::takeLog(), (Log { "HID_EnumHIDno()", "HID_GetDeviceType(4)", "HID_GetDeviceType(5)" }));
+    EXPECT_EQ (handler.arrived, 1);
+
+    // Open: a second arrival or search asks nothing; another device's messages do nothing; the
+    // open device's report message leaves the reading to the owner.
+    deliver (HidUtil::hidArrivalMessage, 0);
+    EXPECT_TRUE (util.findDevice());
+    deliver (HidUtil::hidReportMessage, 5);
+    deliver (HidUtil::hidRemovalMessage, 5);
+    deliver (HidUtil::hidReportMessage, 4);
+    EXPECT_EQ (util.read (nullptr, 16), 0u);
+    EXPECT_EQ (util.read (buffer, 0), 0u);
+    EXPECT_FALSE (util.write (nullptr, 16));
+    EXPECT_FALSE (util.write (buffer, 0));
+    EXPECT_TRUE (recording::takeLog().empty());
+    EXPECT_EQ (handler.arrived, 1);
+    EXPECT_EQ (handler.reports, 1);
+    EXPECT_EQ (handler.removed, 0);
+
+    deliver (HidUtil::hidRemovalMessage, 4);
+    deliver (HidUtil::hidRemovalMessage, 4);
+    deliver (HidUtil::hidReportMessage, 4);
+    EXPECT_EQ (handler.removed, 1);
+    EXPECT_EQ (handler.reports, 1);
+    EXPECT_EQ (util.getFirmwareVersion(), 0u);
+    EXPECT_TRUE (recording::takeLog().empty());
+    util.close();
+
+    // A search mode above 1 never asks the library.
+    HidUtil other;
+    ASSERT_TRUE (other.init (&handler, 2));
+    recording::takeLog();
+    EXPECT_FALSE (other.findDevice());
+    deliver (HidUtil::hidArrivalMessage, 0);
+    EXPECT_TRUE (recording::takeLog().empty());
+    EXPECT_EQ (handler.arrived, 1);
+}
+
 //==============================================================================
 TEST_F (HidUtilCalls, SearchReadsNoEntryBeyondTheList)
 {
