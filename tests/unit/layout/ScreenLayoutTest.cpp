@@ -252,20 +252,6 @@ TEST_F (LayoutFixture, ALanguageChangeRelabelsEverythingAndRenamesTheWindow)
     window.removeChildComponent (&c());
 }
 
-TEST_F (LayoutFixture, TheLanguageBoxShowsTheChosenNameInItsOwnFont)
-{
-    create();
-    auto* label = dynamic_cast<juce::Label*> (Access::languageBox (c())->getChildComponent (0));
-    ASSERT_NE (label, nullptr);
-
-    for (int language : { (int) Language::japanese, (int) Language::korean, (int) Language::russian })
-    {
-        show (languageChoice, language);
-        EXPECT_EQ (label->getText(), TxtLoader::getInstance()->getLanguageName (language));
-        EXPECT_EQ (label->getFont().getTypefaceName(), tableFonts[language]);
-    }
-}
-
 TEST_F (LayoutFixture, ASizeTooSmallForTheTextsStillLaysOutEveryScreen)
 {
     create();
