@@ -89,12 +89,14 @@ juce::String formatString (const char* format, ...)
     return juce::String::fromUTF8 (buffer.data(), -1);
 }
 
+//==============================================================================
 void MainComponent::rebuildScreen()
 {
     auto* texts = TxtLoader::getInstance();
     const auto fontName = texts->getCurrentFont();
 
-    // Kept as the program has always done it; the glyphs themselves come from fontName below.
+    // The process-wide fallback. JUCE 7 never reaches it for a character that a face lacks, so
+    // every block below also names fontName itself.
     juce::Font::setFallbackFontName (fontName);
 
     if (auto* parent = getParentComponent())
