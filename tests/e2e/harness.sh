@@ -17,7 +17,17 @@ e2e_app_runs=0
 e2e_devsim_runs=0
 
 e2e_log() { echo "[e2e $(date +%T)] $*" >&2; }
-e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
+# Fails the script, leaving a screenshot of the whole screen beside the others.
+e2e_fail()
+{
+    e2e_log "FAIL: $*"
+    if [ -n "${DISPLAY:-}" ] && [ -n "${E2E_OUT:-}" ]; then
+        import -window root "$E2E_OUT/failed-screen.png" 2>/dev/null
+        xprop -root _NET_CLIENT_LIST_STACKING _NET_ACTIVE_WINDOW >"$E2E_OUT/failed-windows.txt" 2>&1
+        xwininfo -root -tree >>"$E2E_OUT/failed-windows.txt" 2>&1
+    fi
+    exit 1
+}
 
 # The UTF-8 text of a TextId in a language's string table ($E2E_TEXTS/<file>.txt): the entry
 # of TextId n stands on line n + 5 of the table, between double quotes.
