@@ -109,11 +109,21 @@ public:
 
     void anotherInstanceStarted (const juce::String&) override
     {
+        // On X11 toFront always asks the window manager to activate the window, which raises
+        // and focuses it. Asked to take the focus itself as well, JUCE sets the input focus
+        // before the window is raised, after which it was seen to paint nothing more (a blank
+        // window in front); so the window manager alone gives the focus here.
         if (mainWindow != nullptr && mainWindow->isVisible())
-            mainWindow->toFront (true);
+            mainWindow->toFront (! takesFocusFromWindowManager);
     }
 
 private:
+   #if JUCE_LINUX || JUCE_BSD
+    static constexpr bool takesFocusFromWindowManager = true;
+   #else
+    static constexpr bool takesFocusFromWindowManager = false;
+   #endif
+
     MainWindow* mainWindow = nullptr;
     std::unique_ptr<InstanceSignal> instanceSignal;
 };
