@@ -46,6 +46,11 @@ e2e_init()
 {
     : "${E2E_APP:?} ${E2E_DEVSIM:?} ${E2E_MKUPDATE:?} ${E2E_OUT:?}"
     mkdir -p "$E2E_OUT"
+    local tool
+    for tool in Xvfb xfwm4 dbus-daemon xdotool xprop xwininfo xmessage wmctrl import convert compare \
+                tesseract perl flock; do
+        command -v "$tool" >/dev/null || e2e_fail "$tool is missing (scripts/install-deps.sh installs it)"
+    done
     e2e_tmp=$(mktemp -d "${TMPDIR:-/tmp}/vn382-e2e.XXXXXX")
     E2E_BUS="$e2e_tmp/bus"
     E2E_RUN="$e2e_tmp/run"
