@@ -28,7 +28,8 @@ cp "$app" build/platform/morvantx/libmorvantx.so* "$rundir/"
 
 bus=$(mktemp -d "${TMPDIR:-/tmp}/vn382-bus.XXXXXX")
 export MORVANTX_BUS="$bus"
-./build/tools/devsim/devsim --bus "$bus" --type 0x11 --firmware 105 --save "$rundir/received.bin" >/dev/null &
+# A reply delay of 10 ms per report lets the progress bar be seen moving (about 3 s).
+./build/tools/devsim/devsim --bus "$bus" --type 0x11 --firmware 105 --delay 10 --save "$rundir/received.bin" >/dev/null &
 devsim=$!
 trap 'kill "$devsim" 2>/dev/null || true; wait "$devsim" 2>/dev/null || true; rm -rf "$bus"' EXIT
 

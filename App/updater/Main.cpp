@@ -1,6 +1,7 @@
 #include "updater/MainComponent.h"
 #include "updater/BackgroundColour.h"
 #include "updater/InstanceSignal.h"
+#include "updater/TitleBarHints.h"
 #include "platform/winapi/WinApi.h"
 
 #include <clocale>
@@ -16,9 +17,11 @@ public:
         content = new MainComponent();
         setContentOwned (content, true);
         centreWithSize (getWidth(), getHeight());
+        centredBounds = getBounds();
         setAlwaysOnTop (true);
         setVisible (true);
         setUsingNativeTitleBar (true);
+        TitleBarHints::removeWindowMenu (*this);
     }
 
     ~MainWindow() override = default;
@@ -33,9 +36,34 @@ public:
     // it ends only through its own buttons.
     void userTriedToCloseWindow() override {}
 
+    // The framework places a framed window by its frame's size, which the window manager tells
+    // only once it has framed the window: until then the frame's corner lands where the client
+    // area's should. Put the client area back where it was centred once the frame is known.
+    void moved() override
+    {
+        juce::ResizableWindow::moved();
+
+        if (clientAreaPlaced || ! isUsingNativeTitleBar())
+            return;
+
+        if (auto* peer = getPeer())
+        {
+            if (const auto frame = peer->getFrameSizeIfPresent(); frame && ! (*frame).isEmpty())
+            {
+                clientAreaPlaced = true;
+
+                if (getBounds() != centredBounds)
+                    setBounds (centredBounds);
+            }
+        }
+    }
+
     MainComponent* content = nullptr;
 
 private:
+    juce::Rectangle<int> centredBounds;
+    bool clientAreaPlaced = false;
+
     JUCE_DECLARE_NON_COPYABLE (MainWindow)
 };
 
@@ -81,11 +109,21 @@ public:
 
     void anotherInstanceStarted (const juce::String&) override
     {
+        // On X11 toFront always asks the window manager to activate the window, which raises
+        // and focuses it. Asked to take the focus itself as well, JUCE sets the input focus
+        // before the window is raised, after which it was seen to paint nothing more (a blank
+        // window in front); so the window manager alone gives the focus here.
         if (mainWindow != nullptr && mainWindow->isVisible())
-            mainWindow->toFront (true);
+            mainWindow->toFront (! takesFocusFromWindowManager);
     }
 
 private:
+   #if JUCE_LINUX || JUCE_BSD
+    static constexpr bool takesFocusFromWindowManager = true;
+   #else
+    static constexpr bool takesFocusFromWindowManager = false;
+   #endif
+
     MainWindow* mainWindow = nullptr;
     std::unique_ptr<InstanceSignal> instanceSignal;
 };

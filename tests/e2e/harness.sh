@@ -1,6 +1,7 @@
 # Harness of the end-to-end tests, sourced by their scripts (bash): a private X server with a
 # window manager, simulated devices on a private bus, a run folder with the updater and its
-# update file, and the updater itself, driven with xdotool and photographed with ImageMagick.
+# update file, and the updater itself, driven with xdotool and photographed with ImageMagick;
+# its texts are read back with tesseract (OCR) and scored against the string tables.
 #
 # Everything it starts is recorded and stopped by e2e_stop_all (installed as the EXIT trap by
 # e2e_init), by process id only. The updater allows one running copy per machine: every ctest
@@ -16,7 +17,17 @@ e2e_app_runs=0
 e2e_devsim_runs=0
 
 e2e_log() { echo "[e2e $(date +%T)] $*" >&2; }
-e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
+# Fails the script, leaving a screenshot of the whole screen beside the others.
+e2e_fail()
+{
+    e2e_log "FAIL: $*"
+    if [ -n "${DISPLAY:-}" ] && [ -n "${E2E_OUT:-}" ]; then
+        import -window root "$E2E_OUT/failed-screen.png" 2>/dev/null
+        xprop -root _NET_CLIENT_LIST_STACKING _NET_ACTIVE_WINDOW >"$E2E_OUT/failed-windows.txt" 2>&1
+        xwininfo -root -tree >>"$E2E_OUT/failed-windows.txt" 2>&1
+    fi
+    exit 1
+}
 
 # The UTF-8 text of a TextId in a language's string table ($E2E_TEXTS/<file>.txt): the entry
 # of TextId n stands on line n + 5 of the table, between double quotes.
@@ -35,6 +46,11 @@ e2e_init()
 {
     : "${E2E_APP:?} ${E2E_DEVSIM:?} ${E2E_MKUPDATE:?} ${E2E_OUT:?}"
     mkdir -p "$E2E_OUT"
+    local tool
+    for tool in Xvfb xfwm4 dbus-daemon xdotool xprop xwininfo xmessage wmctrl import convert compare \
+                tesseract perl flock; do
+        command -v "$tool" >/dev/null || e2e_fail "$tool is missing (scripts/install-deps.sh installs it)"
+    done
     e2e_tmp=$(mktemp -d "${TMPDIR:-/tmp}/vn382-e2e.XXXXXX")
     E2E_BUS="$e2e_tmp/bus"
     E2E_RUN="$e2e_tmp/run"
@@ -44,11 +60,20 @@ e2e_init()
     trap e2e_stop_all EXIT
     trap 'e2e_log "stopped"; exit 130' INT TERM
 
+    # RESOURCE_LOCK keeps one ctest from running two of these scripts at once; this lock does
+    # the same across build folders and worktrees of one machine (the updater's own one-copy
+    # lock is machine-wide too). It goes with this shell; the children close it.
+    exec {e2e_lock_fd}>>"${E2E_MACHINE_LOCK:-/var/tmp/vn382-e2e.lock}"
+    if ! flock -n "$e2e_lock_fd"; then
+        e2e_log "waiting for another end-to-end run on this machine"
+        flock -w "${E2E_LOCK_WAIT:-300}" "$e2e_lock_fd" || e2e_fail "another end-to-end run holds the machine"
+    fi
+
     # A watchdog well inside ctest's time-out, so that a stuck script still cleans up. It
     # waits in the shell's own read (no child process to leave behind).
     local fifo="$e2e_tmp/watchdog" limit=${E2E_TIME_LIMIT:-240}
     mkfifo "$fifo"
-    ( exec 4<>"$fifo"; read -r -t "$limit" -u 4; e2e_log "time limit of $limit s reached"; kill -TERM $$ ) &
+    ( exec 4<>"$fifo"; read -r -t "$limit" -u 4; e2e_log "time limit of $limit s reached"; kill -TERM $$ ) {e2e_lock_fd}>&- &
     e2e_pids+=("$!")
 }
 
@@ -108,17 +133,17 @@ e2e_start_x()
 {
     local fifo="$e2e_tmp/fd3" display address
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$E2E_OUT/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$E2E_OUT/xvfb.log" 2>&1 {e2e_lock_fd}>&- &
     e2e_pids+=("$!")
     read -r -t 10 display <"$fifo" || e2e_fail "Xvfb gave no display number"
     export DISPLAY=":$display"
     e2e_wait_for 10 xdpyinfo >/dev/null || e2e_fail "Xvfb on $DISPLAY does not answer"
 
-    dbus-daemon --session --nofork --print-address=3 3>"$fifo" >"$E2E_OUT/dbus.log" 2>&1 &
+    dbus-daemon --session --nofork --print-address=3 3>"$fifo" >"$E2E_OUT/dbus.log" 2>&1 {e2e_lock_fd}>&- &
     e2e_pids+=("$!")
     read -r -t 10 address <"$fifo" || e2e_fail "dbus-daemon gave no address"
 
-    DBUS_SESSION_BUS_ADDRESS="$address" NO_AT_BRIDGE=1 xfwm4 --compositor=off >"$E2E_OUT/xfwm4.log" 2>&1 &
+    DBUS_SESSION_BUS_ADDRESS="$address" NO_AT_BRIDGE=1 xfwm4 --compositor=off >"$E2E_OUT/xfwm4.log" 2>&1 {e2e_lock_fd}>&- &
     e2e_pids+=("$!")
     e2e_wait_for 10 e2e_has_window_manager || e2e_fail "xfwm4 did not start (see xfwm4.log)"
     e2e_log "X on $DISPLAY with xfwm4"
@@ -137,7 +162,7 @@ e2e_has_window_manager()
 e2e_start_devsim()
 {
     E2E_DEVSIM_LOG="$E2E_OUT/devsim-$((++e2e_devsim_runs)).log"
-    "$E2E_DEVSIM" --bus "$E2E_BUS" "$@" >"$E2E_DEVSIM_LOG" 2>&1 &
+    "$E2E_DEVSIM" --bus "$E2E_BUS" "$@" >"$E2E_DEVSIM_LOG" 2>&1 {e2e_lock_fd}>&- &
     E2E_DEVSIM_PID=$!
     e2e_pids+=("$E2E_DEVSIM_PID")
     e2e_wait_for 5 grep -q '^ready' "$E2E_DEVSIM_LOG" || e2e_fail "devsim did not become ready"
@@ -170,15 +195,26 @@ e2e_start_app()
 {
     local app="$E2E_RUN/$(basename "$E2E_APP")"
     e2e_app_runs=$((e2e_app_runs + 1))
+    # A copy started by anything else on this machine would make this one a second start.
+    e2e_wait_for 60 e2e_no_running_copy || e2e_fail "another copy of the updater runs on this machine"
     # In the sanitizer build: the X libraries, which JUCE loads and unloads at run time, leave
     # allocations that LeakSanitizer reports against unknown modules at exit. The leak check
     # stays with the headless tests; the exit status here must be the program's own.
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-        env "$@" "$app" >"$E2E_OUT/app-$e2e_app_runs.log" 2>&1 &
+        env "$@" "$app" >"$E2E_OUT/app-$e2e_app_runs.log" 2>&1 {e2e_lock_fd}>&- &
     E2E_APP_PID=$!
     e2e_pids+=("$E2E_APP_PID")
     # The window is made again when it takes the native title bar: wait for the one that stays.
     e2e_wait_for 15 e2e_find_lasting_window || e2e_fail "no window of the updater"
+}
+
+# Whether no copy of the updater holds its one-copy lock (a POSIX lock on a file of JUCE's,
+# listed in /proc/locks by the file's inode).
+e2e_no_running_copy()
+{
+    local inode
+    inode=$(stat -c %i /var/tmp/juceAppLock_VN382UpdateProgram 2>/dev/null) || return 0
+    ! grep -q ":$inode " /proc/locks
 }
 
 # The mapped 426 x 176 window of the updater, if it is the same one 0.5 s later.
@@ -321,3 +357,190 @@ e2e_pixel_is() { [ "$(e2e_pixel "$1" "$2")" = "$3" ]; }
 
 # The window's background colour.
 e2e_background="234,234,234"
+
+#===============================================================================
+# Reading the screen's texts (OCR)
+
+# The TextIds that each screen shows, as the program's screen table lists them (blocks, then
+# the buttons' labels).
+declare -A e2e_screen_ids=(
+    [languageChoice]="8 9 4 6"
+    [noDevice]="20 21 22 23 7"
+    [readyToUpdate]="12 24 13 14 7 5"
+    [updating]="15 16"
+    [updateComplete]="17 4"
+    [updateFailed]="18 21 22 23 4"
+    [badFile]="10 4")
+
+# What tesseract reads a language's screen with; Latin words (the device's name and buttons)
+# stand in every language's texts, so English comes along.
+e2e_ocr_languages()
+{
+    case $1 in
+        1) echo fra+eng ;;
+        6) echo rus+eng ;;
+        11) echo jpn+eng ;;
+        0|2|3|4|5|7) echo eng ;;
+        *) e2e_fail "no OCR set up for language $1" ;;
+    esac
+}
+
+# Reads the text of a screenshot (PNG $1) in language $2; the text goes to <PNG>.txt. Small
+# text reads best when enlarged, but no one size reads every string: two readings, at three
+# and five times the size, go one after the other into the file.
+e2e_ocr()
+{
+    local big="$e2e_tmp/ocr.png" out="${1%.png}.txt" scale languages
+    languages=$(e2e_ocr_languages "$2")
+    : >"$out"
+    for scale in 300 500; do
+        convert "$1" -colorspace Gray -resize "$scale%" "$big" || return 1
+        tesseract "$big" - --psm 6 -l "$languages" 2>/dev/null >>"$out" || return 1
+    done
+}
+
+# Scores, one line per text, of the texts of screen $3 in language $2 in the OCR text $1
+# (textscore.pl: the share of each text's character pairs that were read).
+e2e_scores()
+{
+    local id texts=()
+    for id in ${e2e_screen_ids[$3]:?unknown screen $3}; do
+        texts+=("$(e2e_table_text "$2" "$id")")
+    done
+    perl "$(dirname "${BASH_SOURCE[0]}")/textscore.pl" "$1" "${texts[@]}"
+}
+
+# Whether the OCR text $1 holds every text of screen $3 in language $2 (each at least 0.8).
+e2e_text_shows()
+{
+    local scores
+    scores=$(e2e_scores "$@") || return 1
+    awk '$1 < 0.8 { bad = 1 } END { exit bad }' <<<"$scores"
+}
+
+# Takes screenshots until one shows screen $3 (languageChoice, noDevice, readyToUpdate,
+# updating, updateComplete, updateFailed, badFile) in language $4 (default 0, English), for up
+# to $1 seconds. The last screenshot stays as $E2E_OUT/$2.png, its text as $2.txt.
+e2e_wait_screen()
+{
+    local timeout=$1 name=$2 screen=$3 language=${4:-0} shot="$E2E_OUT/$2.png"
+    if ! e2e_wait_for "$timeout" e2e_shot_shows "$shot" "$screen" "$language"; then
+        e2e_log "no $screen screen in language $language within $timeout s; last read ($shot):"
+        cat "${shot%.png}.txt" >&2
+        e2e_log "scores of its texts: $(e2e_scores "${shot%.png}.txt" "$language" "$screen" | tr '\n' ' ')"
+        return 1
+    fi
+}
+
+e2e_shot_shows()
+{
+    import -window "$E2E_WINDOW" "$1" 2>/dev/null || return 1
+    e2e_ocr "$1" "$3" && e2e_text_shows "${1%.png}.txt" "$3" "$2"
+}
+
+# Whether the OCR text $1 of screen $2 in language $3 lacks the English texts of that screen:
+# none scores 0.8 or more, except those that the language's own text holds nearly as well
+# (OK; "Version" and "Ver." in French).
+e2e_text_lacks_english()
+{
+    local id english own="$e2e_tmp/own.txt" score="$(dirname "${BASH_SOURCE[0]}")/textscore.pl"
+    for id in ${e2e_screen_ids[$2]:?unknown screen $2}; do
+        english=$(e2e_table_text 0 "$id")
+        e2e_table_text "$3" "$id" >"$own"
+        if awk '{ exit !($1 < 0.5) }' < <(perl "$score" "$own" "$english") \
+           && awk '{ exit !($1 >= 0.8) }' < <(perl "$score" "$1" "$english"); then
+            e2e_log "the English text '$english' is still read"
+            return 1
+        fi
+    done
+}
+
+# Whether the OCR text $1 holds the word $2 exactly (a version such as 1.05).
+e2e_text_has_word() { tr -s ' \t' '\n\n' <"$1" | grep -qxF -- "$2"; }
+
+#===============================================================================
+# Widgets
+
+# Whether the area X,Y,W,H of the screenshot $1 holds nothing but the window's background.
+e2e_area_is_background()
+{
+    local colours
+    colours=$(convert "$1" -crop "$(e2e_geometry "$2")" +repage -depth 8 -unique-colors txt:- | grep '^[0-9]') || return 1
+    [ "$(wc -l <<<"$colours")" = 1 ] && grep -qF "(${e2e_background})" <<<"$colours"
+}
+
+e2e_geometry() { local IFS=,; set -- $1; echo "${3}x${4}+${1}+${2}"; }
+
+# The button boxes of the client area, and whether a screenshot shows each.
+e2e_right_box=306,136,100,20
+e2e_left_box=196,136,100,20
+e2e_shows_right_button() { ! e2e_area_is_background "$1" "$e2e_right_box"; }
+e2e_shows_left_button() { ! e2e_area_is_background "$1" "$e2e_left_box"; }
+
+# The progress bar's fill in the screenshot $1, in pixels (0 to 382): the grey pixels of a row
+# inside the bar (20, 78, 386, 20) above its text.
+e2e_bar_fill()
+{
+    convert "$1" -crop 382x1+22+81 +repage -depth 8 txt:- \
+        | awk -F'[(,)]' 'NR > 1 && $3 + 0 > 60 && $3 + 0 < 220 { n++ } END { print n + 0 }'
+}
+
+# Milliseconds since the epoch.
+e2e_now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# Waits up to $3 seconds until the file $1 holds at least $2 bytes; prints the file's last
+# change then, in e2e_now_ms's milliseconds (for timings: devsim writes its --log at once).
+e2e_wait_file_size()
+{
+    local deadline=$(( $(e2e_now_ms) + $3 * 1000 ))
+    until [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]; do
+        (( $(e2e_now_ms) < deadline )) || return 1
+        sleep 0.02
+    done
+    stat -c %.3Y "$1" | tr -d .
+}
+
+# The first byte (the command code) of record $2 (from 0) of a devsim --log file $1, as 0xNN.
+e2e_request_code()
+{
+    printf '0x%02X' "0x$(od -An -tx1 -j $(($2 * 1024)) -N1 "$1" | tr -d ' ')"
+}
+
+# The number of 1024-byte records of a devsim --log file.
+e2e_request_count() { echo $(( $(stat -c %s "$1") / 1024 )); }
+
+#===============================================================================
+# The window manager's view
+
+# The client window that the window manager calls active.
+e2e_active_window() { xprop -root _NET_ACTIVE_WINDOW | grep -o '0x[0-9a-f]*' | head -n 1; }
+
+# The managed client windows, bottom to top.
+e2e_stacking() { xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*'; }
+
+# The window id $1 (decimal or hex) as xprop writes it.
+e2e_hex_id() { printf '0x%x' "$1"; }
+
+# Whether the updater's window is the active one and on top of every other managed window.
+e2e_app_in_front()
+{
+    local id
+    id=$(e2e_hex_id "$E2E_WINDOW")
+    [ "$(e2e_active_window)" = "$id" ] && [ "$(e2e_stacking | tail -n 1)" = "$id" ]
+}
+
+# The client area's place on the screen as X,Y.
+e2e_client_position()
+{
+    xwininfo -id "$E2E_WINDOW" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x "," y }'
+}
+
+# Saves what the screen shows where the client area is (whatever window is in front there).
+e2e_screen_at_client()
+{
+    local at
+    at=$(e2e_client_position) || return 1
+    import -window root -crop "426x176+${at%,*}+${at#*,}" +repage "$1" 2>/dev/null
+}
+
+e2e_same_image() { compare -metric AE "$1" "$2" null: 2>/dev/null; }
