@@ -257,7 +257,7 @@ TEST_F (DeviceLink, AReportOfNBytesReplacesTheFirstNBytes)
     // message then reads nothing: the listener still hears of it, with a length of 0.
     buspeers::FakeDevice device (bus.path(), "hand");
     ASSERT_TRUE (device.accept (5000));
-    ASSERT_TRUE (device.sendGreeting (0x13, 77));
+    ASSERT_TRUE (device.greet (0x13, 77));
     ASSERT_TRUE (device.send ({ 9, 9 }));
     ASSERT_TRUE (libraryLists (1));
     std::this_thread::sleep_for (std::chrono::milliseconds (100)); // the report follows the greeting
