@@ -27,8 +27,10 @@ echo "== Release suite"
 echo "== Sanitizer build (address, undefined)"
 build build-asan -DUPDATER_SANITIZE=ON
 echo "== Sanitizer suite"
+# The end-to-end scripts drive the real program on a screen with time budgets made for the
+# Release build; the sanitizers check the same code through the headless and integration tests.
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j "$jobs" --timeout 900)
+    ctest --output-on-failure -j "$jobs" --timeout 900 -E '^e2e\.')
 
 if ls tests/fuzz/*.cpp >/dev/null 2>&1; then
     echo "== Fuzz build (clang, libFuzzer)"

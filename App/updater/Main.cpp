@@ -114,7 +114,10 @@ public:
         // before the window is raised, after which it was seen to paint nothing more (a blank
         // window in front); so the window manager alone gives the focus here.
         if (mainWindow != nullptr && mainWindow->isVisible())
+        {
             mainWindow->toFront (! takesFocusFromWindowManager);
+            mainWindow->repaint(); // don't rely on the raise's exposure to draw the window again
+        }
     }
 
 private:
