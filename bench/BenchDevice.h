@@ -48,7 +48,7 @@ public:
         const bool spawned = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
         posix_spawn_file_actions_destroy (&actions);
 
-        if (! spawned)
+        if (!spawned)
         {
             pid = -1;
             return false;
@@ -68,7 +68,7 @@ public:
             waitpid (pid, nullptr, 0);
         }
 
-        if (! bus.empty())
+        if (!bus.empty())
             std::filesystem::remove_all (bus);
     }
 

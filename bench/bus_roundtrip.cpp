@@ -10,8 +10,8 @@
 //
 // usage: bench_bus_roundtrip [--reports N] [--devsim PATH]
 
-#include "platform/morvantx/DeviceBus.h"
 #include "bench/BenchDevice.h"
+#include "platform/morvantx/DeviceBus.h"
 #include "platform/morvantx/morvantx.h"
 
 #include <juce_events/juce_events.h>
@@ -228,7 +228,7 @@ int main (int argc, char** argv)
 
     BenchDevice device;
 
-    if (! device.start (devsimPath, "1"))
+    if (!device.start (devsimPath, "1"))
     {
         std::fprintf (stderr, "needs devsim and a temporary folder\n");
         return 1;
@@ -242,7 +242,7 @@ int main (int argc, char** argv)
     {
         juce::ScopedJuceInitialiser_GUI juce;
 
-        WNDCLASSA c{};
+        WNDCLASSA c {};
         c.lpfnWndProc = procedure;
         c.hInstance = GetModuleHandleA (nullptr);
         c.lpszClassName = "BENCH_WINDOW";
@@ -269,7 +269,6 @@ int main (int argc, char** argv)
     }
 
     const bool socketOk = runOverSocket (socketPath, requests, socketSamples);
-
 
     if (!libraryOk || !socketOk)
     {

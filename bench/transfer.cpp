@@ -11,11 +11,11 @@
 //
 // usage: bench_transfer [--runs N] [--size BYTES] [--devsim PATH]
 
+#include "bench/BenchDevice.h"
+#include "platform/morvantx/DeviceBus.h"
 #include "tests/support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
 #include "updater/FileLocations.h"
-#include "bench/BenchDevice.h"
-#include "platform/morvantx/DeviceBus.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +36,7 @@ namespace juce
 // The program runs its loop this way; runDispatchLoopUntil would sleep 1 ms whenever the
 // queue is empty, on every block.
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
+} // namespace juce
 
 namespace
 {
@@ -73,7 +73,7 @@ void runLoopUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     const auto end = Clock::now() + std::chrono::milliseconds (timeoutMs);
 
-    while (! condition() && Clock::now() < end)
+    while (!condition() && Clock::now() < end)
         juce::dispatchNextMessageOnSystemQueue (false);
 }
 
@@ -113,9 +113,7 @@ double rawRoundTrip (const std::string& socketPath, const Bytes& file)
     const int s = socket (AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     juce::uint8 packet[2048];
 
-    if (s < 0 || ! devicebus::makeAddress (socketPath, address, length)
-        || connect (s, reinterpret_cast<sockaddr*> (&address), length) != 0
-        || recv (s, packet, sizeof (packet), 0) != (ssize_t) devicebus::greetingSize)
+    if (s < 0 || !devicebus::makeAddress (socketPath, address, length) || connect (s, reinterpret_cast<sockaddr*> (&address), length) != 0 || recv (s, packet, sizeof (packet), 0) != (ssize_t) devicebus::greetingSize)
         return -1.0;
 
     Bytes r (1024, 0);
@@ -215,7 +213,7 @@ int main (int argc, char** argv)
 
     std::filesystem::remove_all (folder);
 
-    if (! ok)
+    if (!ok)
     {
         std::fprintf (stderr, "a transfer failed\n");
         return 1;

@@ -59,8 +59,7 @@ bool HidCtrl::send (const juce::uint8* buffer, juce::uint32 size)
     {
         if (state == ConnectionState::disconnected)
             return false;
-    }
-    while (! connectionState.compare_exchange_weak (state, ConnectionState::reportSent));
+    } while (!connectionState.compare_exchange_weak (state, ConnectionState::reportSent));
 
     return write (buffer, size);
 }

@@ -14,9 +14,9 @@ constexpr juce::uint32 hidReportSize = 1024;
 /** The values of HidCtrl::connectionState. Anything but disconnected counts as connected. */
 enum class ConnectionState : juce::int32
 {
-    disconnected = 0,   // no device of an accepted type is open
-    connected = 1,      // a device is open
-    reportSent = 2      // a device is open and at least one report has been sent to it
+    disconnected = 0, // no device of an accepted type is open
+    connected = 1,    // a device is open
+    reportSent = 2    // a device is open and at least one report has been sent to it
 };
 
 //==============================================================================

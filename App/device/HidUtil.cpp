@@ -166,10 +166,17 @@ LRESULT hidWindowProc (HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
     {
-        case HidUtil::hidRemovalMessage: onHidRemovalMessage (wParam); break;
-        case HidUtil::hidArrivalMessage: onHidArrivalMessage (wParam); break;
-        case HidUtil::hidReportMessage:  onHidReportMessage (wParam); break;
-        default: break;
+        case HidUtil::hidRemovalMessage:
+            onHidRemovalMessage (wParam);
+            break;
+        case HidUtil::hidArrivalMessage:
+            onHidArrivalMessage (wParam);
+            break;
+        case HidUtil::hidReportMessage:
+            onHidReportMessage (wParam);
+            break;
+        default:
+            break;
     }
 
     return DefWindowProcA (window, message, wParam, lParam);

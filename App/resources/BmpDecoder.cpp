@@ -7,18 +7,18 @@
 
 namespace
 {
-    constexpr size_t headerSize = 54;
+constexpr size_t headerSize = 54;
 
-    uint32_t readLE32 (const uint8_t* p)
-    {
-        return (uint32_t) p[0] | ((uint32_t) p[1] << 8) | ((uint32_t) p[2] << 16) | ((uint32_t) p[3] << 24);
-    }
-
-    uint16_t readLE16 (const uint8_t* p)
-    {
-        return (uint16_t) (p[0] | (p[1] << 8));
-    }
+uint32_t readLE32 (const uint8_t* p)
+{
+    return (uint32_t) p[0] | ((uint32_t) p[1] << 8) | ((uint32_t) p[2] << 16) | ((uint32_t) p[3] << 24);
 }
+
+uint16_t readLE16 (const uint8_t* p)
+{
+    return (uint16_t) (p[0] | (p[1] << 8));
+}
+} // namespace
 
 juce::Image decodeBmp (const void* data, size_t size)
 {

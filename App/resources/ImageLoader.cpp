@@ -48,7 +48,7 @@ ImageLoader::~ImageLoader()
 
 const juce::Image* ImageLoader::getImage (int index) const
 {
-    if (! juce::isPositiveAndBelow (index, (int) std::size (images)) || images[index].isNull())
+    if (!juce::isPositiveAndBelow (index, (int) std::size (images)) || images[index].isNull())
         return nullptr;
 
     return &images[index];
@@ -58,7 +58,7 @@ void ImageLoader::loadImage (int index, juce::Image& out)
 {
     out = juce::Image();
 
-    if (! juce::isPositiveAndBelow (index, (int) std::size (imageTable)))
+    if (!juce::isPositiveAndBelow (index, (int) std::size (imageTable)))
         return;
 
     const auto& entry = imageTable[index];

@@ -34,60 +34,60 @@ TxtLoader* TxtLoader::instance = nullptr;
 
 namespace
 {
-    constexpr int txtLineBufferSize = 2048;
+constexpr int txtLineBufferSize = 2048;
 
-    /** Replaces each byte that does not start a well-formed UTF-8 sequence with '?'.
-        juce::String sizes its copy by decoding but copies raw bytes, so malformed input
-        (a stray continuation byte, an overlong NUL) would overrun the string it builds.
-    */
-    void makeValidUtf8 (char* text)
+/** Replaces each byte that does not start a well-formed UTF-8 sequence with '?'.
+    juce::String sizes its copy by decoding but copies raw bytes, so malformed input
+    (a stray continuation byte, an overlong NUL) would overrun the string it builds.
+*/
+void makeValidUtf8 (char* text)
+{
+    auto* p = reinterpret_cast<unsigned char*> (text);
+
+    while (*p != 0)
     {
-        auto* p = reinterpret_cast<unsigned char*> (text);
+        const unsigned char c = p[0];
 
-        while (*p != 0)
+        if (c < 0x80)
         {
-            const unsigned char c = p[0];
-
-            if (c < 0x80)
-            {
-                ++p;
-                continue;
-            }
-
-            // The length of the sequence that c starts and the range of its second byte
-            // (no overlong forms, no surrogates, nothing above U+10FFFF).
-            int length = 0;
-            unsigned char low = 0x80, high = 0xbf;
-
-            if (c >= 0xc2 && c <= 0xdf)
-                length = 2;
-            else if (c >= 0xe0 && c <= 0xef)
-                length = 3;
-            else if (c >= 0xf0 && c <= 0xf4)
-                length = 4;
-
-            if (c == 0xe0)
-                low = 0xa0;
-            else if (c == 0xed)
-                high = 0x9f;
-            else if (c == 0xf0)
-                low = 0x90;
-            else if (c == 0xf4)
-                high = 0x8f;
-
-            bool wellFormed = length > 0 && p[1] >= low && p[1] <= high;
-
-            // A NUL fails every test, so p never passes the end of the text.
-            for (int i = 2; wellFormed && i < length; ++i)
-                wellFormed = p[i] >= 0x80 && p[i] <= 0xbf;
-
-            if (wellFormed)
-                p += length;
-            else
-                *p++ = '?';
+            ++p;
+            continue;
         }
+
+        // The length of the sequence that c starts and the range of its second byte
+        // (no overlong forms, no surrogates, nothing above U+10FFFF).
+        int length = 0;
+        unsigned char low = 0x80, high = 0xbf;
+
+        if (c >= 0xc2 && c <= 0xdf)
+            length = 2;
+        else if (c >= 0xe0 && c <= 0xef)
+            length = 3;
+        else if (c >= 0xf0 && c <= 0xf4)
+            length = 4;
+
+        if (c == 0xe0)
+            low = 0xa0;
+        else if (c == 0xed)
+            high = 0x9f;
+        else if (c == 0xf0)
+            low = 0x90;
+        else if (c == 0xf4)
+            high = 0x8f;
+
+        bool wellFormed = length > 0 && p[1] >= low && p[1] <= high;
+
+        // A NUL fails every test, so p never passes the end of the text.
+        for (int i = 2; wellFormed && i < length; ++i)
+            wellFormed = p[i] >= 0x80 && p[i] <= 0xbf;
+
+        if (wellFormed)
+            p += length;
+        else
+            *p++ = '?';
     }
 }
+} // namespace
 
 //==============================================================================
 TxtLoader::TxtLoader()
@@ -294,12 +294,23 @@ void TxtLoader::unquote (const char* line, char* out)
 
             switch (p[1])
             {
-                case 'r':  escaped = '\r'; break;
-                case 'n':  escaped = '\n'; break;
-                case 't':  escaped = '\t'; break;
-                case '"':  escaped = '"'; break;
-                case '\\': escaped = '\\'; break;
-                default:   break;
+                case 'r':
+                    escaped = '\r';
+                    break;
+                case 'n':
+                    escaped = '\n';
+                    break;
+                case 't':
+                    escaped = '\t';
+                    break;
+                case '"':
+                    escaped = '"';
+                    break;
+                case '\\':
+                    escaped = '\\';
+                    break;
+                default:
+                    break;
             }
 
             if (escaped != 0)

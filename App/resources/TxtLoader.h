@@ -11,62 +11,62 @@
 // TextId::windowTitle, TxtSection::str) without putting the names in the global scope.
 namespace TxtLoaderEnums
 {
-    /** The languages of the string tables, in table order. */
-    enum Language : int
-    {
-        english = 0,
-        french,
-        german,
-        spanish,
-        italian,
-        dutch,
-        russian,
-        portuguese,
-        chineseSimplified,
-        chineseTraditional,
-        korean,
-        japanese
-    };
+/** The languages of the string tables, in table order. */
+enum Language : int
+{
+    english = 0,
+    french,
+    german,
+    spanish,
+    italian,
+    dutch,
+    russian,
+    portuguese,
+    chineseSimplified,
+    chineseTraditional,
+    korean,
+    japanese
+};
 
-    /** The index of a text in every language's table. */
-    enum TextId : int
-    {
-        empty = 0,
-        familyName,
-        productName,
-        windowTitle,
-        ok,
-        start,
-        cancel,
-        close,
-        languageHeading,
-        selectLanguage,
-        badUpdateFile,
-        notConnected,
-        updateHeading,
-        currentVersion,
-        updateVersion,
-        updatingHeading,
-        pleaseWait,
-        updateDone,
-        errorOccurred,
-        updateImpossible,
-        notRecognised,
-        connectStep,
-        updateModeStep,
-        restartStep,
-        updateModeHint
-    };
+/** The index of a text in every language's table. */
+enum TextId : int
+{
+    empty = 0,
+    familyName,
+    productName,
+    windowTitle,
+    ok,
+    start,
+    cancel,
+    close,
+    languageHeading,
+    selectLanguage,
+    badUpdateFile,
+    notConnected,
+    updateHeading,
+    currentVersion,
+    updateVersion,
+    updatingHeading,
+    pleaseWait,
+    updateDone,
+    errorOccurred,
+    updateImpossible,
+    notRecognised,
+    connectStep,
+    updateModeStep,
+    restartStep,
+    updateModeHint
+};
 
-    /** The sections of a text block that the parser can store. */
-    enum TxtSection : int
-    {
-        none = 0,
-        fontWin = 1,
-        lang = 3,
-        str = 4
-    };
-}
+/** The sections of a text block that the parser can store. */
+enum TxtSection : int
+{
+    none = 0,
+    fontWin = 1,
+    lang = 3,
+    str = 4
+};
+} // namespace TxtLoaderEnums
 
 using Language = TxtLoaderEnums::Language;
 using TextId = TxtLoaderEnums::TextId;

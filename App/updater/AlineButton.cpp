@@ -7,8 +7,7 @@ AlineButton::AlineButton (const juce::String& name)
     setLookAndFeel (ownLookAndFeel.get());
     setColour (juce::TextButton::buttonColourId, juce::Colours::black);
     setColour (juce::TextButton::buttonOnColourId, juce::Colours::black);
-    setConnectedEdges (juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight
-                       | juce::Button::ConnectedOnTop | juce::Button::ConnectedOnBottom);
+    setConnectedEdges (juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight | juce::Button::ConnectedOnTop | juce::Button::ConnectedOnBottom);
 }
 
 AlineButton::~AlineButton()

@@ -1,24 +1,24 @@
 #include "updater/FileLocations.h"
 
-#if ! JUCE_WINDOWS
- #include <sys/stat.h>
+#if !JUCE_WINDOWS
+#include <sys/stat.h>
 #endif
 
 namespace
 {
-    // The override is set by tests on the message thread and may be read on the update thread.
-    juce::CriticalSection& overrideLock()
-    {
-        static juce::CriticalSection lock;
-        return lock;
-    }
-
-    juce::File& executableFolderOverride()
-    {
-        static juce::File folder;
-        return folder;
-    }
+// The override is set by tests on the message thread and may be read on the update thread.
+juce::CriticalSection& overrideLock()
+{
+    static juce::CriticalSection lock;
+    return lock;
 }
+
+juce::File& executableFolderOverride()
+{
+    static juce::File folder;
+    return folder;
+}
+} // namespace
 
 juce::File getSpecialLocation (juce::File::SpecialLocationType type)
 {
@@ -26,14 +26,14 @@ juce::File getSpecialLocation (juce::File::SpecialLocationType type)
 
     if (type == juce::File::currentExecutableFile)
     {
-       #if JUCE_LINUX
+#if JUCE_LINUX
         // JUCE takes argv[0] against the current folder, which names the wrong file when the
         // program was started through PATH; the kernel knows the running file.
         const juce::File running ("/proc/self/exe");
 
         if (running.isSymbolicLink())
             location = running.getLinkedTarget();
-       #endif
+#endif
 
         const juce::ScopedLock sl (overrideLock());
 
@@ -52,15 +52,15 @@ void setExecutableFolderOverride (const juce::File& folder)
 
 bool isRegularFile (const juce::File& file)
 {
-    if (! file.existsAsFile())
+    if (!file.existsAsFile())
         return false;
 
-   #if ! JUCE_WINDOWS
+#if !JUCE_WINDOWS
     struct stat info;
 
-    if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
+    if (stat (file.getFullPathName().toRawUTF8(), &info) != 0 || !S_ISREG (info.st_mode))
         return false;
-   #endif
+#endif
 
     return true;
 }

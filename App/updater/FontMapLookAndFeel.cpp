@@ -2,27 +2,26 @@
 
 namespace
 {
-    struct StandIn
-    {
-        const char* name;
-        const char* installed;
-    };
+struct StandIn
+{
+    const char* name;
+    const char* installed;
+};
 
-    const StandIn standIns[] =
-    {
-        { "<Sans-Serif>",    "Liberation Sans" },
-        { "Arial",           "Liberation Sans" },
-        { "Microsoft YaHei", "Noto Sans CJK SC" },
-        { "Malgun Gothic",   "Noto Sans CJK KR" },
-        { "MS UI Gothic",    "Noto Sans CJK JP" },
-    };
+const StandIn standIns[] = {
+    { "<Sans-Serif>", "Liberation Sans" },
+    { "Arial", "Liberation Sans" },
+    { "Microsoft YaHei", "Noto Sans CJK SC" },
+    { "Malgun Gothic", "Noto Sans CJK KR" },
+    { "MS UI Gothic", "Noto Sans CJK JP" },
+};
 
-    const juce::StringArray& installedFamilies()
-    {
-        static const juce::StringArray families = juce::Font::findAllTypefaceNames();
-        return families;
-    }
+const juce::StringArray& installedFamilies()
+{
+    static const juce::StringArray families = juce::Font::findAllTypefaceNames();
+    return families;
 }
+} // namespace
 
 //==============================================================================
 juce::String FontMapLookAndFeel::getInstalledFamily (const juce::String& familyName)
@@ -34,7 +33,7 @@ juce::String FontMapLookAndFeel::getInstalledFamily (const juce::String& familyN
 
         const auto& families = installedFamilies();
 
-        if (! families.contains (familyName) && families.contains (standIn.installed))
+        if (!families.contains (familyName) && families.contains (standIn.installed))
             return standIn.installed;
 
         break;

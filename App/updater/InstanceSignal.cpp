@@ -9,28 +9,29 @@
 
 namespace
 {
-    constexpr int maxCommandLineBytes = 4096;
+constexpr int maxCommandLineBytes = 4096;
 
-    // An abstract socket (leading NUL) leaves no file behind when a copy crashes.
-    socklen_t makeAddress (const juce::String& name, sockaddr_un& address)
-    {
-        std::memset (&address, 0, sizeof (address));
-        address.sun_family = AF_UNIX;
-        const auto bytes = name.toStdString();
-        const size_t n = juce::jmin (bytes.size(), sizeof (address.sun_path) - 1);
-        std::memcpy (address.sun_path + 1, bytes.data(), n);
-        return (socklen_t) (offsetof (sockaddr_un, sun_path) + 1 + n);
-    }
-
-    juce::String makeSocketName (const juce::String& applicationName)
-    {
-        return "juceAppSignal_" + applicationName + "_" + juce::String ((int) getuid());
-    }
+// An abstract socket (leading NUL) leaves no file behind when a copy crashes.
+socklen_t makeAddress (const juce::String& name, sockaddr_un& address)
+{
+    std::memset (&address, 0, sizeof (address));
+    address.sun_family = AF_UNIX;
+    const auto bytes = name.toStdString();
+    const size_t n = juce::jmin (bytes.size(), sizeof (address.sun_path) - 1);
+    std::memcpy (address.sun_path + 1, bytes.data(), n);
+    return (socklen_t) (offsetof (sockaddr_un, sun_path) + 1 + n);
 }
+
+juce::String makeSocketName (const juce::String& applicationName)
+{
+    return "juceAppSignal_" + applicationName + "_" + juce::String ((int) getuid());
+}
+} // namespace
 
 //==============================================================================
 InstanceSignal::InstanceSignal (const juce::String& applicationName)
-    : juce::Thread ("InstanceSignal"), socketName (makeSocketName (applicationName))
+    : juce::Thread ("InstanceSignal")
+    , socketName (makeSocketName (applicationName))
 {
 }
 
@@ -68,7 +69,7 @@ bool InstanceSignal::listen (std::function<void (const juce::String&)> onOtherSt
 
 void InstanceSignal::run()
 {
-    while (! threadShouldExit())
+    while (!threadShouldExit())
     {
         pollfd p { listenFd, POLLIN, 0 };
 
@@ -107,10 +108,9 @@ void InstanceSignal::run()
 
         juce::WeakReference<InstanceSignal> weakThis (this);
         juce::MessageManager::callAsync ([weakThis, text]
-        {
+                                         {
             if (weakThis != nullptr && weakThis->callback)
-                weakThis->callback (text);
-        });
+                weakThis->callback (text); });
     }
 }
 

@@ -36,7 +36,7 @@ void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangl
         g.setColour (colour);
     }
 
-    if (! isActive)
+    if (!isActive)
         g.setOpacity (0.3f);
 
     // The item's language's font becomes the fallback for the time of this call; the item is
@@ -72,8 +72,7 @@ void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangl
     if (icon != nullptr)
     {
         icon->drawWithin (g, juce::Rectangle<float> (2.0f, 1.0f, (float) (leftBorder - 4), (float) (height - 2)),
-                          juce::RectanglePlacement (juce::RectanglePlacement::centred
-                                                    | juce::RectanglePlacement::onlyReduceInSize),
+                          juce::RectanglePlacement (juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize),
                           1.0f);
     }
     else if (isTicked)

@@ -1,8 +1,8 @@
-#include "updater/MainComponent.h"
+#include "platform/winapi/WinApi.h"
 #include "updater/BackgroundColour.h"
 #include "updater/InstanceSignal.h"
+#include "updater/MainComponent.h"
 #include "updater/TitleBarHints.h"
-#include "platform/winapi/WinApi.h"
 
 #include <clocale>
 
@@ -43,12 +43,12 @@ public:
     {
         juce::ResizableWindow::moved();
 
-        if (clientAreaPlaced || ! isUsingNativeTitleBar())
+        if (clientAreaPlaced || !isUsingNativeTitleBar())
             return;
 
         if (auto* peer = getPeer())
         {
-            if (const auto frame = peer->getFrameSizeIfPresent(); frame && ! (*frame).isEmpty())
+            if (const auto frame = peer->getFrameSizeIfPresent(); frame && !(*frame).isEmpty())
             {
                 clientAreaPlaced = true;
 
@@ -81,7 +81,8 @@ public:
         mainWindow = new MainWindow();
 
         instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
-        instanceSignal->listen ([this] (const juce::String& commandLine) { anotherInstanceStarted (commandLine); });
+        instanceSignal->listen ([this] (const juce::String& commandLine)
+                                { anotherInstanceStarted (commandLine); });
     }
 
     void shutdown() override
@@ -115,17 +116,17 @@ public:
         // window in front); so the window manager alone gives the focus here.
         if (mainWindow != nullptr && mainWindow->isVisible())
         {
-            mainWindow->toFront (! takesFocusFromWindowManager);
+            mainWindow->toFront (!takesFocusFromWindowManager);
             mainWindow->repaint(); // don't rely on the raise's exposure to draw the window again
         }
     }
 
 private:
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     static constexpr bool takesFocusFromWindowManager = true;
-   #else
+#else
     static constexpr bool takesFocusFromWindowManager = false;
-   #endif
+#endif
 
     MainWindow* mainWindow = nullptr;
     std::unique_ptr<InstanceSignal> instanceSignal;

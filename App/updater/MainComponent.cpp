@@ -1,12 +1,12 @@
 #include "updater/MainComponent.h"
 
+#include "resources/ImageLoader.h"
+#include "resources/TxtLoader.h"
 #include "updater/AlineButton.h"
 #include "updater/BackgroundColour.h"
 #include "updater/FontMapLookAndFeel.h"
 #include "updater/LangLookAndFeel.h"
 #include "updater/ProgressLookAndFeel.h"
-#include "resources/ImageLoader.h"
-#include "resources/TxtLoader.h"
 
 //==============================================================================
 MainComponent::MainComponent()

@@ -123,7 +123,9 @@ private:
     //==============================================================================
     friend struct MainComponentTestAccess;
 
-    struct MembersOnly {};
+    struct MembersOnly
+    {
+    };
 
     /** Builds the members alone, with none of the constructor's steps: no widgets, no device
         link, no file search. Lets tests reach single operations; the destructor copes with it.
@@ -169,8 +171,8 @@ private:
     LangLookAndFeel* langLookAndFeel = nullptr;
     juce::ComboBox* languageBox = nullptr;
     ProgressLookAndFeel* progressLookAndFeel = nullptr;
-    std::atomic<double> progress { 0.0 };   // written by the update thread
-    double progressShown = 0.0;             // the bar's copy, refreshed on the message thread
+    std::atomic<double> progress { 0.0 }; // written by the update thread
+    double progressShown = 0.0;           // the bar's copy, refreshed on the message thread
     juce::ProgressBar* progressBar = nullptr;
     AlineButton* okButton = nullptr;
     AlineButton* cancelButton = nullptr;
@@ -187,14 +189,18 @@ private:
     int pendingState = none;
     HidCtrl* hidCtrl = nullptr;
     juce::uint8 rxReport[hidReportSize] = {};
-    juce::CriticalSection rxReportLock;     // the report copy against the update thread's read
+    juce::CriticalSection rxReportLock; // the report copy against the update thread's read
     double lastPercent = 0.0;
     juce::String updateFileName;
 
     /** Copies progress into the bar's double on the message thread. */
     struct ProgressMirror : private juce::Timer
     {
-        explicit ProgressMirror (MainComponent& c) : owner (c) { startTimer (30); }
+        explicit ProgressMirror (MainComponent& c)
+            : owner (c)
+        {
+            startTimer (30);
+        }
         ~ProgressMirror() override { stopTimer(); }
         void timerCallback() override { owner.progressShown = owner.progress.load(); }
         MainComponent& owner;

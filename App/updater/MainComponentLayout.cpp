@@ -1,67 +1,67 @@
 #include "updater/MainComponent.h"
 
-#include "updater/AlineButton.h"
-#include "updater/BackgroundColour.h"
+#include "platform/winapi/WinApi.h"
 #include "resources/ImageLoader.h"
 #include "resources/TxtLoader.h"
-#include "platform/winapi/WinApi.h"
+#include "updater/AlineButton.h"
+#include "updater/BackgroundColour.h"
 
 #include <vector>
 
 namespace
 {
-    // The font height is also the line pitch of every block.
-    constexpr float lineHeight = 13.0f;
-    constexpr float minimumHorizontalScale = 0.7f;
-    const juce::Justification topLeft (juce::Justification::left | juce::Justification::top);
+// The font height is also the line pitch of every block.
+constexpr float lineHeight = 13.0f;
+constexpr float minimumHorizontalScale = 0.7f;
+const juce::Justification topLeft (juce::Justification::left | juce::Justification::top);
 
-    // The labels of the two device buttons that the update-mode instructions name.
-    const char* const autoWakeUpLabel = "AUTO/WAKE UP";
-    const char* const tapLabel = "TAP";
+// The labels of the two device buttons that the update-mode instructions name.
+const char* const autoWakeUpLabel = "AUTO/WAKE UP";
+const char* const tapLabel = "TAP";
 
-    /** The block's height and line limit when it fills the component below y. */
-    float fillHeight (int h, float y)        { return (float) h - y; }
-    int fillLines (int h, float y)           { return (int) (((float) h - y) / lineHeight); }
+/** The block's height and line limit when it fills the component below y. */
+float fillHeight (int h, float y) { return (float) h - y; }
+int fillLines (int h, float y) { return (int) (((float) h - y) / lineHeight); }
 
-    /** The device's name for the current file: the family name without a valid file. */
-    juce::String deviceName (int fileValid)
-    {
-        return TxtLoader::getInstance()->getText (fileValid != 0 ? TextId::productName : TextId::familyName);
-    }
-
-    /** The bottom of the last glyph laid out so far (whitespace included: a trailing line feed
-        stands for the empty line below a heading); the fallback when there is none.
-    */
-    float lastBottom (juce::GlyphArrangement& layout, float fallback)
-    {
-        const int n = layout.getNumGlyphs();
-        return n > 0 ? layout.getGlyph (n - 1).getBottom() : fallback;
-    }
-
-    void addBlock (juce::GlyphArrangement& layout, const juce::String& fontName, int style, const juce::String& text,
-                   float x, float y, float width, float height, int maxLines)
-    {
-        layout.addFittedText (juce::Font (fontName, lineHeight, style), text, x, y, width, height,
-                              topLeft, maxLines, minimumHorizontalScale);
-    }
-
-    /** The languages whose instructions name the device after the two button labels. */
-    bool namesButtonsFirst (int language)
-    {
-        return language >= Language::chineseSimplified && language <= Language::japanese;
-    }
-
-    /** A table text with the device name and the two button labels, in the table's order. */
-    juce::String formatUpdateMode (int id, int language, const juce::String& name)
-    {
-        const auto format = TxtLoader::getInstance()->getText (id);
-
-        if (namesButtonsFirst (language))
-            return formatString (format.toRawUTF8(), autoWakeUpLabel, tapLabel, name.toRawUTF8());
-
-        return formatString (format.toRawUTF8(), name.toRawUTF8(), autoWakeUpLabel, tapLabel);
-    }
+/** The device's name for the current file: the family name without a valid file. */
+juce::String deviceName (int fileValid)
+{
+    return TxtLoader::getInstance()->getText (fileValid != 0 ? TextId::productName : TextId::familyName);
 }
+
+/** The bottom of the last glyph laid out so far (whitespace included: a trailing line feed
+    stands for the empty line below a heading); the fallback when there is none.
+*/
+float lastBottom (juce::GlyphArrangement& layout, float fallback)
+{
+    const int n = layout.getNumGlyphs();
+    return n > 0 ? layout.getGlyph (n - 1).getBottom() : fallback;
+}
+
+void addBlock (juce::GlyphArrangement& layout, const juce::String& fontName, int style, const juce::String& text,
+               float x, float y, float width, float height, int maxLines)
+{
+    layout.addFittedText (juce::Font (fontName, lineHeight, style), text, x, y, width, height,
+                          topLeft, maxLines, minimumHorizontalScale);
+}
+
+/** The languages whose instructions name the device after the two button labels. */
+bool namesButtonsFirst (int language)
+{
+    return language >= Language::chineseSimplified && language <= Language::japanese;
+}
+
+/** A table text with the device name and the two button labels, in the table's order. */
+juce::String formatUpdateMode (int id, int language, const juce::String& name)
+{
+    const auto format = TxtLoader::getInstance()->getText (id);
+
+    if (namesButtonsFirst (language))
+        return formatString (format.toRawUTF8(), autoWakeUpLabel, tapLabel, name.toRawUTF8());
+
+    return formatString (format.toRawUTF8(), name.toRawUTF8(), autoWakeUpLabel, tapLabel);
+}
+} // namespace
 
 //==============================================================================
 juce::String formatString (const char* format, ...)
@@ -136,10 +136,8 @@ void MainComponent::rebuildScreen()
         addUpdateModeText (40.0f, instructionY, texts->currentLanguage, fontName);
 
         const auto versions = formatString (texts->getText (TextId::currentVersion).toRawUTF8(),
-                                            deviceFirmwareVersion / 100, deviceFirmwareVersion % 100)
-                            + "\n"
-                            + formatString (texts->getText (TextId::updateVersion).toRawUTF8(),
-                                            fileVersion / 100, fileVersion % 100);
+                                            deviceFirmwareVersion / 100, deviceFirmwareVersion % 100) +
+                              "\n" + formatString (texts->getText (TextId::updateVersion).toRawUTF8(), fileVersion / 100, fileVersion % 100);
         addFilled (juce::Font::plain, versions, 60.0f, lastBottom (textLayout, instructionY) + 5.0f, (float) (w - 60));
     }
     else if (screenState == updating)
@@ -260,8 +258,7 @@ void MainComponent::paint (juce::Graphics& g)
 {
     g.fillAll (backgroundColour);
 
-    const bool showsImage = screenState == noDevice || screenState == updateFailed
-                         || (screenState != languageChoice && fileValid == 0);
+    const bool showsImage = screenState == noDevice || screenState == updateFailed || (screenState != languageChoice && fileValid == 0);
 
     if (showsImage)
     {

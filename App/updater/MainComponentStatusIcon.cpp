@@ -8,7 +8,7 @@ void MainComponent::drawStatusIcon (juce::Graphics& g, int iconType)
         return;
 
     const bool isWarning = iconType == static_cast<int> (IconType::WarningIcon);
-    const bool isInfo    = iconType == static_cast<int> (IconType::InfoIcon);
+    const bool isInfo = iconType == static_cast<int> (IconType::InfoIcon);
 
     const int x = 20, y = 15, w = 64, h = 64;
 

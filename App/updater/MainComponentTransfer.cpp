@@ -1,8 +1,8 @@
 // MainComponent: the update thread, which sends the update file to the device.
 
-#include "updater/MainComponent.h"
-#include "updater/FileLocations.h"
 #include "platform/winapi/WinApi.h"
+#include "updater/FileLocations.h"
+#include "updater/MainComponent.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,44 +11,44 @@
 
 namespace
 {
-    constexpr juce::uint8 imageNumber = 1;
+constexpr juce::uint8 imageNumber = 1;
 
-    constexpr int startTimeoutMs = 10000;
-    constexpr int beginTimeoutMs = 10000;
-    constexpr int blockTimeoutMs = 3000;
-    constexpr unsigned int lastBlockTimeoutMs = 15000;
-    constexpr int statusTimeoutMs = 5000;
-    constexpr int failedStatusTimeoutMs = 1000;
-    constexpr int statusPauseMs = 100;
+constexpr int startTimeoutMs = 10000;
+constexpr int beginTimeoutMs = 10000;
+constexpr int blockTimeoutMs = 3000;
+constexpr unsigned int lastBlockTimeoutMs = 15000;
+constexpr int statusTimeoutMs = 5000;
+constexpr int failedStatusTimeoutMs = 1000;
+constexpr int statusPauseMs = 100;
 
-    /** Reads the first size bytes of the file into buffer; false when the file cannot be
-        opened or delivers fewer bytes.
-    */
-    bool readImage (const juce::File& file, juce::uint8* buffer, juce::uint32 size)
+/** Reads the first size bytes of the file into buffer; false when the file cannot be
+    opened or delivers fewer bytes.
+*/
+bool readImage (const juce::File& file, juce::uint8* buffer, juce::uint32 size)
+{
+    if (!isRegularFile (file))
+        return false;
+
+    const auto stream = file.createInputStream();
+
+    if (stream == nullptr || !stream->setPosition (0))
+        return false;
+
+    juce::uint32 done = 0;
+
+    while (done < size)
     {
-        if (! isRegularFile (file))
+        const int n = stream->read (buffer + done, (int) (size - done));
+
+        if (n <= 0)
             return false;
 
-        const auto stream = file.createInputStream();
-
-        if (stream == nullptr || ! stream->setPosition (0))
-            return false;
-
-        juce::uint32 done = 0;
-
-        while (done < size)
-        {
-            const int n = stream->read (buffer + done, (int) (size - done));
-
-            if (n <= 0)
-                return false;
-
-            done += (juce::uint32) n;
-        }
-
-        return true;
+        done += (juce::uint32) n;
     }
+
+    return true;
 }
+} // namespace
 
 //==============================================================================
 void MainComponent::run()
@@ -65,7 +65,7 @@ void MainComponent::run()
     // that a report being copied in on the message thread is never read half-written.
     auto awaitReply = [this] (int timeoutMs, juce::uint8& code, juce::uint8& percent)
     {
-        if (! replyEvent.wait (timeoutMs))
+        if (!replyEvent.wait (timeoutMs))
             return false;
 
         replyEvent.reset();
@@ -76,7 +76,8 @@ void MainComponent::run()
         return true;
     };
 
-    auto clearReport = [&report] { std::memset (report, 0, sizeof (report)); };
+    auto clearReport = [&report]
+    { std::memset (report, 0, sizeof (report)); };
 
     juce::uint8 code = 0, percent = 0;
 
@@ -108,7 +109,7 @@ void MainComponent::run()
     report[10] = (juce::uint8) (crc >> 8);
     sendReport();
 
-    if (! awaitReply (startTimeoutMs, code, percent) || code != (juce::uint8) DeviceReply::startAccepted)
+    if (!awaitReply (startTimeoutMs, code, percent) || code != (juce::uint8) DeviceReply::startAccepted)
     {
         postScreenState (updateFailed);
         return;
@@ -127,7 +128,7 @@ void MainComponent::run()
                               .getParentDirectory()
                               .getChildFile (updateFileName);
 
-        if (! readImage (file, image.get(), size) || calcCrc16 (image.get(), (int) size) != crc)
+        if (!readImage (file, image.get(), size) || calcCrc16 (image.get(), (int) size) != crc)
             image.reset();
     }
 
@@ -143,12 +144,12 @@ void MainComponent::run()
         report[1] = imageNumber;
         sendReport();
 
-        if (! awaitReply (beginTimeoutMs, code, percent) || code != (juce::uint8) DeviceReply::blockAccepted)
+        if (!awaitReply (beginTimeoutMs, code, percent) || code != (juce::uint8) DeviceReply::blockAccepted)
             failed = true;
 
         //==============================================================================
         // Data. The report is reused: a short last block leaves the tail of the block before.
-        if (! failed)
+        if (!failed)
         {
             report[0] = (juce::uint8) UpdateCommand::imageData;
             report[1] = imageNumber;
@@ -177,17 +178,16 @@ void MainComponent::run()
                 std::memcpy (report + 2, image.get() + (size_t) k * (size_t) blockDataSize, count);
                 sendReport();
 
-                if (! awaitReply (timeoutMs, code, percent))
+                if (!awaitReply (timeoutMs, code, percent))
                 {
                     failed = true;
                     break;
                 }
 
-                const bool accepted = isLast ? (code == (juce::uint8) DeviceReply::finalBlockAccepted
-                                                || code == (juce::uint8) DeviceReply::finalBlockAcceptedB)
+                const bool accepted = isLast ? (code == (juce::uint8) DeviceReply::finalBlockAccepted || code == (juce::uint8) DeviceReply::finalBlockAcceptedB)
                                              : code == (juce::uint8) DeviceReply::blockAccepted;
 
-                if (! accepted)
+                if (!accepted)
                 {
                     failed = true;
                     break;
@@ -209,7 +209,7 @@ void MainComponent::run()
     {
         sendReport();
 
-        if (! awaitReply (failed ? failedStatusTimeoutMs : statusTimeoutMs, code, percent))
+        if (!awaitReply (failed ? failedStatusTimeoutMs : statusTimeoutMs, code, percent))
         {
             failed = true;
             break;

@@ -1,7 +1,7 @@
 // MainComponent: finding, checking and measuring the update file beside the executable.
 
-#include "updater/MainComponent.h"
 #include "updater/FileLocations.h"
+#include "updater/MainComponent.h"
 
 #include <cstring>
 #include <limits>
@@ -9,21 +9,21 @@
 
 namespace
 {
-    const char* const updateFileWildcard = "*.upd";
-    const char* const updateFileExtension = ".upd";
-    const char* const updateFilePrefixes[] = { "vn382_", "VN382_", "quelva-dro_", "QUELVA-DRO_" };
-    const char* const updateFileMagic = "VN382 "; // only the first magicLength characters count
-    constexpr int magicLength = 5;
-    constexpr int updateFileHeaderSize = 36;
-    constexpr int versionOffset = 20;
-    constexpr size_t minNameLength = 12;
-    constexpr size_t maxNameLength = 19;
+const char* const updateFileWildcard = "*.upd";
+const char* const updateFileExtension = ".upd";
+const char* const updateFilePrefixes[] = { "vn382_", "VN382_", "quelva-dro_", "QUELVA-DRO_" };
+const char* const updateFileMagic = "VN382 "; // only the first magicLength characters count
+constexpr int magicLength = 5;
+constexpr int updateFileHeaderSize = 36;
+constexpr int versionOffset = 20;
+constexpr size_t minNameLength = 12;
+constexpr size_t maxNameLength = 19;
 
-    juce::File executableFolder()
-    {
-        return getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
-    }
+juce::File executableFolder()
+{
+    return getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
 }
+} // namespace
 
 //==============================================================================
 void MainComponent::checkUpdateFile()
@@ -98,7 +98,7 @@ int MainComponent::loadUpdateFile (const juce::String& name, const char* magic, 
     // An empty name gives the folder itself, which isRegularFile refuses.
     const auto file = executableFolder().getChildFile (name);
 
-    if (! isRegularFile (file))
+    if (!isRegularFile (file))
         return 0;
 
     const auto stream = file.createInputStream();
@@ -144,17 +144,13 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
         return 0;
 
     if (version != nullptr)
-        *version = (buffer[versionOffset] - 48) * 100
-                 + (buffer[versionOffset + 1] - 48) * 10
-                 + (buffer[versionOffset + 2] - 48);
+        *version = (buffer[versionOffset] - 48) * 100 + (buffer[versionOffset + 1] - 48) * 10 + (buffer[versionOffset + 2] - 48);
 
     imageWrite[0] = 1;
     imageSize[0] = (juce::uint32) length;
     imageCrc[0] = calcCrc16 (buffer.get(), length);
 
-    const bool magicMatches = magic != nullptr
-                           && std::strlen (magic) >= (size_t) magicLength
-                           && std::memcmp (buffer.get(), magic, (size_t) magicLength) == 0;
+    const bool magicMatches = magic != nullptr && std::strlen (magic) >= (size_t) magicLength && std::memcmp (buffer.get(), magic, (size_t) magicLength) == 0;
 
     return magicMatches ? length - updateFileHeaderSize : 0;
 }
@@ -201,7 +197,7 @@ juce::uint8 MainComponent::hexDigitValue (juce::uint8 c)
     if (isDigit)
         return (juce::uint8) (c - '0');
 
-    if (! isLetter)
+    if (!isLetter)
         return 0;
 
     const auto lower = (juce::uint8) (c | 0x20);

@@ -17,7 +17,7 @@ void ProgressLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar&
     const double inside = juce::jmax (0.0, (double) (width - 4));
     double fillWidth = inside * progress;
 
-    if (! (fillWidth >= 0.0))
+    if (!(fillWidth >= 0.0))
         fillWidth = 0.0;
     else if (fillWidth > inside)
         fillWidth = inside;
@@ -27,10 +27,7 @@ void ProgressLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar&
     if (textToShow.isNotEmpty())
     {
         g.setColour (juce::Colours::white);
-        g.setFont (g.getCurrentFont().withHeight (0.8f * (float) height)
-                                     .withStyle (juce::Font::plain)
-                                     .withHorizontalScale (1.0f)
-                                     .withExtraKerningFactor (0.0f));
+        g.setFont (g.getCurrentFont().withHeight (0.8f * (float) height).withStyle (juce::Font::plain).withHorizontalScale (1.0f).withExtraKerningFactor (0.0f));
         g.drawText (textToShow, 0, 0, width, height, juce::Justification::centred, false);
     }
 }

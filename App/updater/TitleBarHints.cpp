@@ -3,7 +3,7 @@
 
 void TitleBarHints::removeWindowMenu (juce::Component& window)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     auto* peer = window.getPeer();
     auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating();
 
@@ -22,7 +22,7 @@ void TitleBarHints::removeWindowMenu (juce::Component& window)
     long hints[5] = { 1 | 2, 4, 2 | 8, 0, 0 };
     x11->xChangeProperty (display, (::Window) (juce::pointer_sized_uint) peer->getNativeHandle(), atom, atom, 32,
                           PropModeReplace, (unsigned char*) hints, 5);
-   #else
+#else
     juce::ignoreUnused (window);
-   #endif
+#endif
 }

@@ -13,8 +13,8 @@
 */
 namespace TitleBarHints
 {
-    /** Leaves the border and the title as the only decorations of the window's native title
-        bar, and moving as its only function (the window must be on the desktop).
-    */
-    void removeWindowMenu (juce::Component& window);
-}
+/** Leaves the border and the title as the only decorations of the window's native title
+    bar, and moving as its only function (the window must be on the desktop).
+*/
+void removeWindowMenu (juce::Component& window);
+} // namespace TitleBarHints

@@ -23,7 +23,7 @@ namespace
     // recv gives 0 both for an empty packet and for the end of the connection.
     bool peerHasClosed (int socket)
     {
-        pollfd p{socket, POLLRDHUP, 0};
+        pollfd p { socket, POLLRDHUP, 0 };
 
         if (poll (&p, 1, 0) <= 0 || (p.revents & (POLLHUP | POLLRDHUP)) == 0)
             return false;
@@ -82,7 +82,7 @@ void BusThread::stop()
 
     table.setRoomSignal (-1);
 
-    for (int* fd : {&wakeFd, &watchFd})
+    for (int* fd : { &wakeFd, &watchFd })
     {
         if (*fd >= 0)
             close (*fd);
@@ -107,14 +107,14 @@ void BusThread::run()
         }
 
         fds.clear();
-        fds.push_back ({wakeFd, POLLIN, 0});
-        fds.push_back ({watchFd, POLLIN, 0});
+        fds.push_back ({ wakeFd, POLLIN, 0 });
+        fds.push_back ({ watchFd, POLLIN, 0 });
 
         for (auto& g : greetings)
-            fds.push_back ({g.socket, POLLIN, 0});
+            fds.push_back ({ g.socket, POLLIN, 0 });
 
         for (auto& d : devices)
-            fds.push_back ({d.socket, (short) (table.hasRoom (d.number) ? POLLIN : 0), 0});
+            fds.push_back ({ d.socket, (short) (table.hasRoom (d.number) ? POLLIN : 0), 0 });
 
         if (poll (fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR)
             break;
@@ -339,7 +339,7 @@ void BusThread::tryConnect (const std::string& name, int attemptsLeft)
 
     if (connect (s, reinterpret_cast<sockaddr*> (&address), length) == 0)
     {
-        greetings.push_back ({s, name, st.st_ino, Clock::now() + greetingTimeout});
+        greetings.push_back ({ s, name, st.st_ino, Clock::now() + greetingTimeout });
         return;
     }
 
@@ -348,7 +348,7 @@ void BusThread::tryConnect (const std::string& name, int attemptsLeft)
 
     // Bound but not yet listening, or its backlog is full: try again shortly.
     if ((error == ECONNREFUSED || error == EAGAIN) && attemptsLeft > 0 && retries.size() < maxRetries)
-        retries.push_back ({name, attemptsLeft - 1, Clock::now() + retryInterval});
+        retries.push_back ({ name, attemptsLeft - 1, Clock::now() + retryInterval });
 }
 
 void BusThread::finishGreeting (size_t index, bool readable)
@@ -372,7 +372,7 @@ void BusThread::finishGreeting (size_t index, bool readable)
 
         if (number >= 0)
         {
-            devices.push_back ({number, g.socket, g.name, g.file});
+            devices.push_back ({ number, g.socket, g.name, g.file });
             post (Event::arrival, number);
             return;
         }

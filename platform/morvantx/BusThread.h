@@ -89,7 +89,7 @@ private:
     Poster post;
     std::string directory;
     int wakeFd = -1, watchFd = -1;
-    std::atomic<bool> stopping{false};
+    std::atomic<bool> stopping { false };
 
     // Set once the devices found by the first scan have greeted (or timed out); start waits for
     // it. A stale socket file that refuses connections is retried later without holding start.

@@ -107,6 +107,6 @@ extern "C" BOOL PostMessageA (HWND window, UINT message, WPARAM wParam, LPARAM l
         q.drainScheduled = true;
     }
 
-    q.pending.push_back ({window, message, wParam, lParam});
+    q.pending.push_back ({ window, message, wParam, lParam });
     return TRUE;
 }

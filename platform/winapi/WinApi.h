@@ -56,10 +56,10 @@ struct WNDCLASSA
 };
 
 #ifndef TRUE
- #define TRUE 1
+#define TRUE 1
 #endif
 #ifndef FALSE
- #define FALSE 0
+#define FALSE 0
 #endif
 
 #define WM_USER 0x0400

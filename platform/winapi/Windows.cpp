@@ -115,7 +115,7 @@ extern "C" HWND CreateWindowExA (DWORD, LPCSTR className, LPCSTR, DWORD, int, in
         return nullptr;
 
     const auto handle = t.nextHandle++;
-    t.windows[handle] = WindowRecord{c->first, c->second, false};
+    t.windows[handle] = WindowRecord { c->first, c->second, false };
     return reinterpret_cast<HWND> (handle);
 }
 

@@ -8,103 +8,104 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <vector>
 
 namespace
 {
-    // Antialiased edges of a one-pixel box outline come out light grey.
-    bool isInk (juce::Colour c) { return c.getPerceivedBrightness() < 0.8f; }
+// Antialiased edges of a one-pixel box outline come out light grey.
+bool isInk (juce::Colour c) { return c.getPerceivedBrightness() < 0.8f; }
 
-    /** The largest number of missing-glyph boxes on one line of text: outlines of upright
-        rectangles, one pixel of (possibly grey) ink all round, clean inside, glyph-sized and
-        clearly taller than wide as the Latin faces draw them, at the same top and height.
-        Touching boxes count one by one. A stray glyph such as a zero may pass for one box; a
-        script drawn as boxes makes a row of them.
-    */
-    int countBoxes (const juce::Image& image)
+/** The largest number of missing-glyph boxes on one line of text: outlines of upright
+    rectangles, one pixel of (possibly grey) ink all round, clean inside, glyph-sized and
+    clearly taller than wide as the Latin faces draw them, at the same top and height.
+    Touching boxes count one by one. A stray glyph such as a zero may pass for one box; a
+    script drawn as boxes makes a row of them.
+*/
+int countBoxes (const juce::Image& image)
+{
+    const int w = image.getWidth(), h = image.getHeight();
+    std::vector<bool> ink ((size_t) (w * h));
+    const juce::Image::BitmapData pixels (image, juce::Image::BitmapData::readOnly);
+
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ink[(size_t) (y * w + x)] = isInk (pixels.getPixelColour (x, y));
+
+    const auto at = [&] (int x, int y)
+    { return x >= 0 && y >= 0 && x < w && y < h && ink[(size_t) (y * w + x)]; };
+
+    const auto isBox = [&] (int x0, int y0, int bw, int bh)
     {
-        const int w = image.getWidth(), h = image.getHeight();
-        std::vector<bool> ink ((size_t) (w * h));
-        const juce::Image::BitmapData pixels (image, juce::Image::BitmapData::readOnly);
+        for (int x = x0; x < x0 + bw; ++x)
+            if (!at (x, y0) || !at (x, y0 + bh - 1))
+                return false;
 
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                ink[(size_t) (y * w + x)] = isInk (pixels.getPixelColour (x, y));
+        for (int y = y0; y < y0 + bh; ++y)
+            if (!at (x0, y) || !at (x0 + bw - 1, y))
+                return false;
 
-        const auto at = [&] (int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && ink[(size_t) (y * w + x)]; };
-
-        const auto isBox = [&] (int x0, int y0, int bw, int bh)
-        {
-            for (int x = x0; x < x0 + bw; ++x)
-                if (! at (x, y0) || ! at (x, y0 + bh - 1))
+        for (int y = y0 + 1; y < y0 + bh - 1; ++y)
+            for (int x = x0 + 1; x < x0 + bw - 1; ++x)
+                if (at (x, y))
                     return false;
 
-            for (int y = y0; y < y0 + bh; ++y)
-                if (! at (x0, y) || ! at (x0 + bw - 1, y))
-                    return false;
+        return true;
+    };
 
-            for (int y = y0 + 1; y < y0 + bh - 1; ++y)
-                for (int x = x0 + 1; x < x0 + bw - 1; ++x)
-                    if (at (x, y))
-                        return false;
+    std::map<std::pair<int, int>, int> rows; // (top, height) -> boxes
 
-            return true;
-        };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int bw = 4; bw <= 8; ++bw)
+                for (int bh = std::max (7, bw * 3 / 2); bh <= 14; ++bh)
+                    if (isBox (x, y, bw, bh))
+                    {
+                        ++rows[{ y, bh }];
+                        bw = bh = 99;
+                    }
 
-        std::map<std::pair<int, int>, int> rows;   // (top, height) -> boxes
+    int most = 0;
 
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int bw = 4; bw <= 8; ++bw)
-                    for (int bh = std::max (7, bw * 3 / 2); bh <= 14; ++bh)
-                        if (isBox (x, y, bw, bh))
-                        {
-                            ++rows[{ y, bh }];
-                            bw = bh = 99;
-                        }
+    for (const auto& row : rows)
+        most = std::max (most, row.second);
 
-        int most = 0;
-
-        for (const auto& row : rows)
-            most = std::max (most, row.second);
-
-        return most;
-    }
-
-    /** The check against renderings known to be boxes: CJK text in a Latin face at the
-        window's text size, plain and bold, must show its boxes; in a CJK face, none.
-    */
-    int selfTest()
-    {
-        const juce::ScopedJuceInitialiser_GUI juce;
-        const auto text = juce::String::fromUTF8 ("言語の選択 한국어 简体中文 QUELVA-DRO");
-        int failures = 0;
-
-        for (auto [family, boxesWanted] : { std::pair ("Liberation Sans", true), std::pair ("Noto Sans CJK JP", false) })
-        {
-            for (int style : { juce::Font::plain, juce::Font::bold })
-            {
-                juce::Image image (juce::Image::ARGB, 426, 40, true);
-                juce::Graphics g (image);
-                g.fillAll (juce::Colour (234, 234, 234));
-                g.setColour (juce::Colours::black);
-                g.setFont (juce::Font (family, 13.0f, style));
-                g.drawText (text, 20, 10, 400, 20, juce::Justification::centredLeft, false);
-
-                const int boxes = countBoxes (image);
-                const bool ok = boxesWanted ? boxes >= 3 : boxes < 3;
-                std::printf ("%s%s: %d boxes: %s\n", family, style == juce::Font::bold ? " bold" : "", boxes, ok ? "ok" : "FAIL");
-                failures += ok ? 0 : 1;
-            }
-        }
-
-        return failures > 0 ? 1 : 0;
-    }
-
+    return most;
 }
+
+/** The check against renderings known to be boxes: CJK text in a Latin face at the
+    window's text size, plain and bold, must show its boxes; in a CJK face, none.
+*/
+int selfTest()
+{
+    const juce::ScopedJuceInitialiser_GUI juce;
+    const auto text = juce::String::fromUTF8 ("言語の選択 한국어 简体中文 QUELVA-DRO");
+    int failures = 0;
+
+    for (auto [family, boxesWanted] : { std::pair ("Liberation Sans", true), std::pair ("Noto Sans CJK JP", false) })
+    {
+        for (int style : { juce::Font::plain, juce::Font::bold })
+        {
+            juce::Image image (juce::Image::ARGB, 426, 40, true);
+            juce::Graphics g (image);
+            g.fillAll (juce::Colour (234, 234, 234));
+            g.setColour (juce::Colours::black);
+            g.setFont (juce::Font (family, 13.0f, style));
+            g.drawText (text, 20, 10, 400, 20, juce::Justification::centredLeft, false);
+
+            const int boxes = countBoxes (image);
+            const bool ok = boxesWanted ? boxes >= 3 : boxes < 3;
+            std::printf ("%s%s: %d boxes: %s\n", family, style == juce::Font::bold ? " bold" : "", boxes, ok ? "ok" : "FAIL");
+            failures += ok ? 0 : 1;
+        }
+    }
+
+    return failures > 0 ? 1 : 0;
+}
+
+} // namespace
 
 int main (int argc, char** argv)
 {
@@ -120,7 +121,7 @@ int main (int argc, char** argv)
     const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (juce::String::fromUTF8 (argv[1]));
     const auto image = juce::ImageFileFormat::loadFrom (file).convertedToFormat (juce::Image::ARGB);
 
-    if (! image.isValid())
+    if (!image.isValid())
     {
         std::printf ("%s: FAIL, cannot read it\n", argv[1]);
         return 1;

@@ -9,20 +9,20 @@
 
 namespace
 {
-    using Access = MainComponentTestAccess;
+using Access = MainComponentTestAccess;
 
-    juce::File& fuzzFolder()
-    {
-        static juce::File folder;
-        return folder;
-    }
-
-    void check (bool condition)
-    {
-        if (! condition)
-            std::abort();
-    }
+juce::File& fuzzFolder()
+{
+    static juce::File folder;
+    return folder;
 }
+
+void check (bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
     fuzzFolder().createDirectory();
     setExecutableFolderOverride (fuzzFolder());
 
-    std::atexit ([] { fuzzFolder().deleteRecursively(); });
+    std::atexit ([]
+                 { fuzzFolder().deleteRecursively(); });
     return 0;
 }
 
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     const juce::String name ("vn382_fuzz.upd");
 
-    if (! fuzzFolder().getChildFile (name).replaceWithData (data, size))
+    if (!fuzzFolder().getChildFile (name).replaceWithData (data, size))
         return 0;
 
     static auto component = Access::createMembersOnly();

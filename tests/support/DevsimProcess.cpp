@@ -69,7 +69,7 @@ bool DevsimProcess::start (const std::string& busFolder, const std::vector<std::
     if (pipe2 (pipeFds, O_CLOEXEC) != 0)
         return false;
 
-    std::vector<std::string> args{executable(), "--bus", busFolder};
+    std::vector<std::string> args { executable(), "--bus", busFolder };
     args.insert (args.end(), options.begin(), options.end());
     std::vector<char*> argv;
 
@@ -118,7 +118,7 @@ std::string DevsimProcess::readLine (int timeoutMs)
         }
 
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (end - std::chrono::steady_clock::now()).count();
-        pollfd p{output, POLLIN, 0};
+        pollfd p { output, POLLIN, 0 };
 
         if (output < 0 || left <= 0 || poll (&p, 1, (int) left) <= 0)
             return {};

@@ -17,7 +17,7 @@ RecordingWindow::RecordingWindow (std::function<void (const DeliveredMessage&)> 
 {
     if (windows.empty())
     {
-        WNDCLASSA c{};
+        WNDCLASSA c {};
         c.lpfnWndProc = procedure;
         c.hInstance = GetModuleHandleA (nullptr);
         c.lpszClassName = className;
@@ -65,7 +65,7 @@ LRESULT RecordingWindow::procedure (HWND window, UINT message, WPARAM wParam, LP
     if (w != windows.end())
     {
         auto* self = w->second;
-        self->delivered.push_back ({message, wParam, lParam, juce::MessageManager::getInstance()->isThisTheMessageThread()});
+        self->delivered.push_back ({ message, wParam, lParam, juce::MessageManager::getInstance()->isThisTheMessageThread() });
 
         if (self->onMessage)
             self->onMessage (self->delivered.back());

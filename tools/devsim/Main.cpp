@@ -53,7 +53,7 @@ differs from the announced one. Prints "ready PATH" once listening, "unplugged" 
 leaves at a block, and one "transfer ..." line at the first status poll of a transfer.
 )";
 
-int signalPipe[2] = {-1, -1};
+int signalPipe[2] = { -1, -1 };
 volatile sig_atomic_t stopRequested = 0;
 
 void onSignal (int)
@@ -102,23 +102,24 @@ bool parseOptions (int argc, char** argv, Options& o)
     };
 
     static const option longOptions[] = {
-        {"bus", required_argument, nullptr, bus},
-        {"name", required_argument, nullptr, name},
-        {"type", required_argument, nullptr, type},
-        {"firmware", required_argument, nullptr, firmware},
-        {"save", required_argument, nullptr, save},
-        {"log", required_argument, nullptr, log},
-        {"delay", required_argument, nullptr, delay},
-        {"busy", required_argument, nullptr, busy},
-        {"silent-from", required_argument, nullptr, silentFrom},
-        {"wrong-code-at", required_argument, nullptr, wrongCodeAt},
-        {"oversized-at", required_argument, nullptr, oversizedAt},
-        {"empty-at", required_argument, nullptr, emptyAt},
-        {"final-fb", no_argument, nullptr, finalFb},
-        {"unplug-at-block", required_argument, nullptr, unplugAtBlock},
-        {"reply", required_argument, nullptr, reply},
-        {"help", no_argument, nullptr, help},
-        {nullptr, 0, nullptr, 0}};
+        { "bus", required_argument, nullptr, bus },
+        { "name", required_argument, nullptr, name },
+        { "type", required_argument, nullptr, type },
+        { "firmware", required_argument, nullptr, firmware },
+        { "save", required_argument, nullptr, save },
+        { "log", required_argument, nullptr, log },
+        { "delay", required_argument, nullptr, delay },
+        { "busy", required_argument, nullptr, busy },
+        { "silent-from", required_argument, nullptr, silentFrom },
+        { "wrong-code-at", required_argument, nullptr, wrongCodeAt },
+        { "oversized-at", required_argument, nullptr, oversizedAt },
+        { "empty-at", required_argument, nullptr, emptyAt },
+        { "final-fb", no_argument, nullptr, finalFb },
+        { "unplug-at-block", required_argument, nullptr, unplugAtBlock },
+        { "reply", required_argument, nullptr, reply },
+        { "help", no_argument, nullptr, help },
+        { nullptr, 0, nullptr, 0 }
+    };
 
     for (int c; (c = getopt_long (argc, argv, "", longOptions, nullptr)) != -1;)
     {
@@ -220,14 +221,14 @@ bool writeFile (const std::string& path, const std::vector<uint8_t>& bytes)
 /** Waits up to ms, returning early (false) when a stop signal comes. */
 bool pause (int ms)
 {
-    pollfd p{signalPipe[0], POLLIN, 0};
+    pollfd p { signalPipe[0], POLLIN, 0 };
     return ms <= 0 || poll (&p, 1, ms) == 0;
 }
 
 // recv gives 0 both for an empty packet and for the end of the connection.
 bool peerHasClosed (int socket)
 {
-    pollfd p{socket, POLLRDHUP, 0};
+    pollfd p { socket, POLLRDHUP, 0 };
     return poll (&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
 }
 } // namespace
@@ -308,10 +309,10 @@ int main (int argc, char** argv)
 
     while (!stopRequested && !unplugged)
     {
-        std::vector<pollfd> fds{{signalPipe[0], POLLIN, 0}, {listener, POLLIN, 0}};
+        std::vector<pollfd> fds { { signalPipe[0], POLLIN, 0 }, { listener, POLLIN, 0 } };
 
         for (int c : connections)
-            fds.push_back ({c, POLLIN, 0});
+            fds.push_back ({ c, POLLIN, 0 });
 
         if (poll (fds.data(), fds.size(), -1) < 0)
         {

@@ -42,15 +42,15 @@ bool Step::parse (const std::string& text, Step& step)
         if (*end != 0 || value < 0 || value > 100000000)
             return false;
 
-        step = {kind, (int) value};
+        step = { kind, (int) value };
         return true;
     };
 
     if (text == "start" || text == "begin" || text == "last")
     {
-        step = {text == "start" ? start : text == "begin" ? begin
-                                                          : last,
-                0};
+        step = { text == "start" ? start : text == "begin" ? begin
+                                                           : last,
+                 0 };
         return true;
     }
 
@@ -61,7 +61,7 @@ bool ReplyOverride::parse (const std::string& text, ReplyOverride& reply)
 {
     const auto comma = text.find (',');
 
-    if (comma == std::string::npos || ! Step::parse (text.substr (0, comma), reply.step))
+    if (comma == std::string::npos || !Step::parse (text.substr (0, comma), reply.step))
         return false;
 
     auto byteAt = [&text] (size_t from, size_t to, uint8_t& value)
@@ -80,8 +80,7 @@ bool ReplyOverride::parse (const std::string& text, ReplyOverride& reply)
     const auto second = text.find (',', comma + 1);
     reply.percent = 0;
 
-    return byteAt (comma + 1, second, reply.code)
-        && (second == std::string::npos || byteAt (second + 1, std::string::npos, reply.percent));
+    return byteAt (comma + 1, second, reply.code) && (second == std::string::npos || byteAt (second + 1, std::string::npos, reply.percent));
 }
 
 //==============================================================================

@@ -41,12 +41,12 @@ struct ReplyOverride
 /** What a fault option changes. */
 struct Faults
 {
-    Step silentFrom;        // no reply to this step and to every request after it
-    Step wrongCodeAt;       // a reply code that this step never accepts
-    Step oversizedAt;       // a reply longer than a report
-    Step emptyAt;           // an empty reply
-    bool finalFb = false;   // 0xFB instead of 0xFE for the last data report
-    int unplugAtBlock = -1; // leave the bus when data report K arrives
+    Step silentFrom;                    // no reply to this step and to every request after it
+    Step wrongCodeAt;                   // a reply code that this step never accepts
+    Step oversizedAt;                   // a reply longer than a report
+    Step emptyAt;                       // an empty reply
+    bool finalFb = false;               // 0xFB instead of 0xFE for the last data report
+    int unplugAtBlock = -1;             // leave the bus when data report K arrives
     std::vector<ReplyOverride> replies; // these replies instead of the model's (the first match)
 };
 

@@ -10,16 +10,16 @@
 
 namespace
 {
-    void usage()
-    {
-        std::fputs ("usage: mkupdate --out FILE [--version N] [--size BYTES] [--magic TEXT] [--seed N]\n"
-                    "  --version N   0..999, written as three digits at offsets 20..22 (default 123)\n"
-                    "  --size BYTES  whole file length, at least 36 (default 65536)\n"
-                    "  --magic TEXT  first five bytes (default VN382)\n"
-                    "  --seed N      payload generator seed (default 1)\n",
-                    stderr);
-    }
+void usage()
+{
+    std::fputs ("usage: mkupdate --out FILE [--version N] [--size BYTES] [--magic TEXT] [--seed N]\n"
+                "  --version N   0..999, written as three digits at offsets 20..22 (default 123)\n"
+                "  --size BYTES  whole file length, at least 36 (default 65536)\n"
+                "  --magic TEXT  first five bytes (default VN382)\n"
+                "  --seed N      payload generator seed (default 1)\n",
+                stderr);
 }
+} // namespace
 
 int main (int argc, char** argv)
 {
@@ -38,11 +38,16 @@ int main (int argc, char** argv)
             return 2;
         }
 
-        if (arg == "--out") out = value;
-        else if (arg == "--version") version = std::strtol (value, nullptr, 10);
-        else if (arg == "--size") size = std::strtol (value, nullptr, 10);
-        else if (arg == "--magic") magic = value;
-        else if (arg == "--seed") seed = std::strtoul (value, nullptr, 10);
+        if (arg == "--out")
+            out = value;
+        else if (arg == "--version")
+            version = std::strtol (value, nullptr, 10);
+        else if (arg == "--size")
+            size = std::strtol (value, nullptr, 10);
+        else if (arg == "--magic")
+            magic = value;
+        else if (arg == "--seed")
+            seed = std::strtoul (value, nullptr, 10);
         else
         {
             usage();

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "support/MessageLoop.h"
 #include "updater/AlineButton.h"
 #include "updater/FileLocations.h"
-#include "resources/TxtLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -51,15 +51,16 @@ protected:
 
     bool waitForScreen (int state, int timeoutMs = 5000)
     {
-        return testsupport::runMessageLoopUntil ([&] { return screen() == state; }, timeoutMs);
+        return testsupport::runMessageLoopUntil ([&]
+                                                 { return screen() == state; },
+                                                 timeoutMs);
     }
 
     bool waitForConnection (bool connected, int timeoutMs = 5000)
     {
         return testsupport::runMessageLoopUntil ([&]
-        {
-            return (link().connectionState != ConnectionState::disconnected) == connected;
-        }, timeoutMs);
+                                                 { return (link().connectionState != ConnectionState::disconnected) == connected; },
+                                                 timeoutMs);
     }
 
     testsupport::PrivateBus bus;

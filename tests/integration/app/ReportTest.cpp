@@ -67,7 +67,8 @@ TEST_F (Reports, OnTheUpdatingScreenReportsAndDeviceEventsWakeTheThread)
     event.reset();
     c().onDeviceRemoved();
     EXPECT_TRUE (event.wait (0));
-    EXPECT_TRUE (std::all_of (rx(), rx() + hidReportSize, [] (juce::uint8 b) { return b == 0; }));
+    EXPECT_TRUE (std::all_of (rx(), rx() + hidReportSize, [] (juce::uint8 b)
+                              { return b == 0; }));
     runMessageLoopFor (50);
     EXPECT_EQ (screen(), updating);
     EXPECT_EQ (Access::deviceFirmwareVersion (c()), -1);

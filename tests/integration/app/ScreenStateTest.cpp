@@ -5,12 +5,12 @@ using testsupport::runMessageLoopFor;
 
 namespace
 {
-    struct Shown
-    {
-        bool ok, cancel, box, bar;
-        juce::String okText, cancelText;
-    };
-}
+struct Shown
+{
+    bool ok, cancel, box, bar;
+    juce::String okText, cancelText;
+};
+} // namespace
 
 class ScreenStates : public AppFixture
 {
@@ -39,7 +39,7 @@ TEST_F (ScreenStates, ADevicePresentAtStartIsReadWithoutAnEventAndOkShowsItsVers
     EXPECT_NE (link().connectionState, ConnectionState::disconnected);
 
     auto s = shown();
-    EXPECT_TRUE (s.ok && s.cancel && s.box && ! s.bar);
+    EXPECT_TRUE (s.ok && s.cancel && s.box && !s.bar);
     EXPECT_EQ (s.okText, text (TextId::ok));
     EXPECT_EQ (s.cancelText, text (TextId::cancel));
     EXPECT_EQ (ok().getBounds(), right());
@@ -51,7 +51,7 @@ TEST_F (ScreenStates, ADevicePresentAtStartIsReadWithoutAnEventAndOkShowsItsVers
     EXPECT_EQ (screen(), readyToUpdate);
     EXPECT_EQ (Access::deviceFirmwareVersion (c()), 258);
     s = shown();
-    EXPECT_TRUE (s.ok && s.cancel && ! s.box && ! s.bar);
+    EXPECT_TRUE (s.ok && s.cancel && !s.box && !s.bar);
     EXPECT_EQ (s.okText, text (TextId::start));
     EXPECT_EQ (s.cancelText, text (TextId::close));
     EXPECT_EQ (ok().getBounds(), right());
@@ -88,7 +88,7 @@ TEST_F (ScreenStates, NoDeviceAndReadyFollowArrivalsAndRemovalsWithTheNewVersion
     ASSERT_EQ (screen(), noDevice);
 
     auto s = shown();
-    EXPECT_TRUE (! s.ok && s.cancel && ! s.box && ! s.bar);
+    EXPECT_TRUE (!s.ok && s.cancel && !s.box && !s.bar);
     EXPECT_EQ (s.cancelText, text (TextId::close));
     EXPECT_EQ (cancel().getBounds(), right());
 
@@ -115,11 +115,10 @@ TEST_F (ScreenStates, OfSeveralPostsOnlyTheLastShowsAndTheFinalScreensRefuseThem
 
     // Posted from another thread before the message thread gets to them.
     std::thread poster ([this]
-    {
+                        {
         c().postScreenState (readyToUpdate);
         c().postScreenState (noDevice);
-        c().postScreenState (updating);
-    });
+        c().postScreenState (updating); });
     poster.join();
     EXPECT_EQ (screen(), noDevice);
     runMessageLoopFor (50);
@@ -127,14 +126,14 @@ TEST_F (ScreenStates, OfSeveralPostsOnlyTheLastShowsAndTheFinalScreensRefuseThem
     EXPECT_EQ (Access::pendingState (c()), none);
 
     auto s = shown();
-    EXPECT_TRUE (! s.ok && ! s.cancel && ! s.box && s.bar);
+    EXPECT_TRUE (!s.ok && !s.cancel && !s.box && s.bar);
     EXPECT_EQ (Access::progressBar (c())->getBounds(), juce::Rectangle<int> (20, 78, 386, 20));
 
     c().postScreenState (updateFailed);
     runMessageLoopFor (50);
     ASSERT_EQ (screen(), updateFailed);
     s = shown();
-    EXPECT_TRUE (! s.ok && s.cancel && ! s.bar);
+    EXPECT_TRUE (!s.ok && s.cancel && !s.bar);
     EXPECT_EQ (s.cancelText, text (TextId::ok));
     EXPECT_EQ (cancel().getBounds(), right());
 

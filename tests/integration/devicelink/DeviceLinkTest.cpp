@@ -17,90 +17,92 @@ using testsupport::runMessageLoopUntil;
 
 namespace
 {
-    enum class Event
+enum class Event
+{
+    removed,
+    arrived,
+    report
+};
+
+/** What the listener saw of HidCtrl at the moment it was called. */
+struct Call
+{
+    Event event;
+    bool onMessageThread;
+    ConnectionState state;
+    juce::uint32 firmware, length;
+    std::vector<juce::uint8> report;
+};
+
+struct RecordingListener : HidHandler
+{
+    void onDeviceRemoved() override { record (Event::removed); }
+    void onDeviceArrived() override { record (Event::arrived); }
+    void onReportReceived() override { record (Event::report); }
+
+    size_t count (Event e) const
     {
-        removed,
-        arrived,
-        report
-    };
-
-    /** What the listener saw of HidCtrl at the moment it was called. */
-    struct Call
-    {
-        Event event;
-        bool onMessageThread;
-        ConnectionState state;
-        juce::uint32 firmware, length;
-        std::vector<juce::uint8> report;
-    };
-
-    struct RecordingListener : HidHandler
-    {
-        void onDeviceRemoved() override { record (Event::removed); }
-        void onDeviceArrived() override { record (Event::arrived); }
-        void onReportReceived() override { record (Event::report); }
-
-        size_t count (Event e) const
-        {
-            return (size_t) std::count_if (calls.begin(), calls.end(), [e] (auto& c) { return c.event == e; });
-        }
-
-        void record (Event e)
-        {
-            overlapped = overlapped || inCall;
-            inCall = true;
-            calls.push_back ({ e, juce::MessageManager::getInstance()->isThisTheMessageThread(),
-                               ctrl->connectionState.load(), ctrl->firmwareVersion, ctrl->reportLength,
-                               std::vector<juce::uint8> (ctrl->report, ctrl->report + hidReportSize) });
-
-            // A handler that runs a nested loop (as a modal box would) must get no event meanwhile.
-            if (nestedLoopMs > 0)
-                juce::MessageManager::getInstance()->runDispatchLoopUntil (nestedLoopMs);
-
-            inCall = false;
-        }
-
-        HidCtrl* ctrl = nullptr;
-        std::vector<Call> calls;
-        bool inCall = false, overlapped = false;
-        int nestedLoopMs = 0;
-    };
-
-    std::vector<juce::uint8> request (juce::uint8 code)
-    {
-        std::vector<juce::uint8> r (hidReportSize, 0);
-        r[0] = code;
-        return r;
+        return (size_t) std::count_if (calls.begin(), calls.end(), [e] (auto& c)
+                                       { return c.event == e; });
     }
 
-    bool allZero (const std::vector<juce::uint8>& bytes)
+    void record (Event e)
     {
-        return std::all_of (bytes.begin(), bytes.end(), [] (auto b) { return b == 0; });
+        overlapped = overlapped || inCall;
+        inCall = true;
+        calls.push_back ({ e, juce::MessageManager::getInstance()->isThisTheMessageThread(),
+                           ctrl->connectionState.load(), ctrl->firmwareVersion, ctrl->reportLength,
+                           std::vector<juce::uint8> (ctrl->report, ctrl->report + hidReportSize) });
+
+        // A handler that runs a nested loop (as a modal box would) must get no event meanwhile.
+        if (nestedLoopMs > 0)
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (nestedLoopMs);
+
+        inCall = false;
     }
 
-    std::vector<int> listedDevices()
-    {
-        int numbers[128];
-        const int n = HID_EnumHIDno (numbers);
-        return std::vector<int> (numbers, numbers + std::max (0, n));
-    }
+    HidCtrl* ctrl = nullptr;
+    std::vector<Call> calls;
+    bool inCall = false, overlapped = false;
+    int nestedLoopMs = 0;
+};
 
-    /** Waits, without running the message loop, until the library lists n devices. */
-    bool libraryLists (size_t n)
-    {
-        for (int i = 0; i < 500; ++i)
-        {
-            if (listedDevices().size() == n)
-                return true;
-
-            std::this_thread::sleep_for (std::chrono::milliseconds (10));
-        }
-
-        return false;
-    }
-
-    constexpr juce::uint8 startRequest = 0xF0, startReply = 0xF8;
+std::vector<juce::uint8> request (juce::uint8 code)
+{
+    std::vector<juce::uint8> r (hidReportSize, 0);
+    r[0] = code;
+    return r;
 }
+
+bool allZero (const std::vector<juce::uint8>& bytes)
+{
+    return std::all_of (bytes.begin(), bytes.end(), [] (auto b)
+                        { return b == 0; });
+}
+
+std::vector<int> listedDevices()
+{
+    int numbers[128];
+    const int n = HID_EnumHIDno (numbers);
+    return std::vector<int> (numbers, numbers + std::max (0, n));
+}
+
+/** Waits, without running the message loop, until the library lists n devices. */
+bool libraryLists (size_t n)
+{
+    for (int i = 0; i < 500; ++i)
+    {
+        if (listedDevices().size() == n)
+            return true;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (10));
+    }
+
+    return false;
+}
+
+constexpr juce::uint8 startRequest = 0xF0, startReply = 0xF8;
+} // namespace
 
 //==============================================================================
 struct DeviceLink : ::testing::Test
@@ -127,7 +129,9 @@ struct DeviceLink : ::testing::Test
 
     bool waitFor (Event e, size_t n = 1)
     {
-        return runMessageLoopUntil ([&] { return listener.count (e) >= n; }, 5000);
+        return runMessageLoopUntil ([&]
+                                    { return listener.count (e) >= n; },
+                                    5000);
     }
 
     bool sendStartRequest()
@@ -220,7 +224,7 @@ TEST_F (DeviceLink, ADeviceOfTypeSixteenIsNeverOpenedAndNothingIsSentToIt)
     runMessageLoopFor (200);
 
     std::ifstream requests (log, std::ios::binary | std::ios::ate);
-    EXPECT_TRUE (! requests.is_open() || requests.tellg() == 0);
+    EXPECT_TRUE (!requests.is_open() || requests.tellg() == 0);
 }
 
 TEST_F (DeviceLink, WhenTheOpenDeviceLeavesTheOtherWaitsForTheNextArrival)
@@ -326,23 +330,25 @@ TEST_F (DeviceLink, EventsAreHandledOneAtATimeOnTheMessageThread)
     constexpr int requests = 40;
     std::atomic<int> sent { 0 };
     std::thread sender ([&]
-    {
+                        {
         for (int i = 0; i < requests; ++i)
         {
             if (sendStartRequest())
                 ++sent;
 
             std::this_thread::sleep_for (std::chrono::milliseconds (2));
-        }
-    });
+        } });
 
-    runMessageLoopUntil ([&] { return listener.count (Event::report) >= (size_t) requests; }, 10000);
+    runMessageLoopUntil ([&]
+                         { return listener.count (Event::report) >= (size_t) requests; },
+                         10000);
     sender.join();
 
     EXPECT_EQ (sent, requests);
     EXPECT_EQ (listener.count (Event::report), (size_t) requests);
     EXPECT_FALSE (listener.overlapped);
-    EXPECT_TRUE (std::all_of (listener.calls.begin(), listener.calls.end(), [] (auto& c) { return c.onMessageThread; }));
+    EXPECT_TRUE (std::all_of (listener.calls.begin(), listener.calls.end(), [] (auto& c)
+                              { return c.onMessageThread; }));
 
     // The procedure gives the default processing's result for the library's messages too.
     for (UINT message : { HidUtil::hidRemovalMessage, HidUtil::hidArrivalMessage, HidUtil::hidReportMessage })

@@ -18,7 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 inline bool ready (int fd, short events, int timeoutMs)
 {
-    pollfd p{fd, events, 0};
+    pollfd p { fd, events, 0 };
     return poll (&p, 1, timeoutMs) > 0 && (p.revents & (events | POLLHUP)) != 0;
 }
 
@@ -103,7 +103,7 @@ inline std::vector<FakeDevice*> acceptAndGreet (std::vector<FakeDevice*> candida
         std::vector<pollfd> fds;
 
         for (auto* d : candidates)
-            fds.push_back ({d->listener, POLLIN, 0});
+            fds.push_back ({ d->listener, POLLIN, 0 });
 
         poll (fds.data(), fds.size(), 50);
 

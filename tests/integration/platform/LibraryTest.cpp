@@ -89,21 +89,21 @@ TEST_F (DeviceLibrary, ADeviceIsAnnouncedListedAndTalkedTo)
 {
     DevsimProcess devsim;
     const auto log = bus.file ("requests.log");
-    ASSERT_TRUE (devsim.start (bus.path(), {"--type", "0x13", "--firmware", "258", "--log", log}));
+    ASSERT_TRUE (devsim.start (bus.path(), { "--type", "0x13", "--firmware", "258", "--log", log }));
 
     const int device = waitFor (arrivalMessage);
     ASSERT_GT (device, 0);
     EXPECT_TRUE (window.messages()[0].onMessageThread);
-    EXPECT_EQ (listed(), std::vector<int>{device});
+    EXPECT_EQ (listed(), std::vector<int> { device });
     EXPECT_EQ (HID_GetDeviceType (device), 0x13u);
 
-    uint32_t words[2] = {0xAAAAAAAA, 0xAAAAAAAA};
+    uint32_t words[2] = { 0xAAAAAAAA, 0xAAAAAAAA };
     HID_GetFirmwareVersion (0x13, words, 1);
     EXPECT_EQ (words[0], 258u);
     EXPECT_EQ (words[1], 0xAAAAAAAAu) << "one word asked for, one written";
 
     // A start report with a pattern behind its fields reaches the device whole.
-    Bytes start = report ({0xF0, 0, 0x07, 0xB0, 0x01});
+    Bytes start = report ({ 0xF0, 0, 0x07, 0xB0, 0x01 });
 
     for (size_t i = 11; i < start.size(); ++i)
         start[i] = (uint8_t) (i * 31);
@@ -139,13 +139,13 @@ TEST_F (DeviceLibrary, ADeviceIsAnnouncedListedAndTalkedTo)
 TEST_F (DeviceLibrary, ReportsArriveInOrderAndAreReadInOrder)
 {
     DevsimProcess devsim;
-    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "3"}));
+    ASSERT_TRUE (devsim.start (bus.path(), { "--busy", "3" }));
     const int device = waitFor (arrivalMessage);
     ASSERT_GT (device, 0);
 
-    const auto start = report ({0xF0, 0, 0, 0, 0x01}), poll = report ({0xF2});
+    const auto start = report ({ 0xF0, 0, 0, 0, 0x01 }), poll = report ({ 0xF2 });
 
-    for (auto* r : {&start, &poll, &poll, &poll, &poll})
+    for (auto* r : { &start, &poll, &poll, &poll, &poll })
         ASSERT_NE (HID_Write (device, r->data(), 1024), 0);
 
     ASSERT_EQ (waitFor (reportMessage, 5), device);
@@ -153,7 +153,7 @@ TEST_F (DeviceLibrary, ReportsArriveInOrderAndAreReadInOrder)
     for (auto& m : window.messages (reportMessage))
         EXPECT_EQ ((int) m.wParam, device);
 
-    for (auto [code, percent] : std::vector<std::pair<int, int>>{{0xF8, 0}, {0xF7, 25}, {0xF7, 50}, {0xF7, 75}, {0xFC, 100}})
+    for (auto [code, percent] : std::vector<std::pair<int, int>> { { 0xF8, 0 }, { 0xF7, 25 }, { 0xF7, 50 }, { 0xF7, 75 }, { 0xFC, 100 } })
     {
         const auto r = input (device);
         ASSERT_EQ (r.size(), 1024u);
@@ -166,12 +166,12 @@ TEST_F (DeviceLibrary, ReportsArriveInOrderAndAreReadInOrder)
 
 TEST_F (DeviceLibrary, ALeavingDeviceIsAnnouncedAndCannotBeWritten)
 {
-    for (bool killed : {false, true})
+    for (bool killed : { false, true })
     {
         SCOPED_TRACE (killed ? "SIGKILL" : "SIGTERM");
         const size_t round = killed ? 2 : 1;
         DevsimProcess devsim;
-        ASSERT_TRUE (devsim.start (bus.path(), {"--type", "0x15"}));
+        ASSERT_TRUE (devsim.start (bus.path(), { "--type", "0x15" }));
         const int device = waitFor (arrivalMessage, round);
         ASSERT_GT (device, 0);
 
@@ -185,7 +185,7 @@ TEST_F (DeviceLibrary, ALeavingDeviceIsAnnouncedAndCannotBeWritten)
         EXPECT_EQ (count (removalMessage), round);
         EXPECT_TRUE (listed().empty());
 
-        const auto r = report ({0xF0});
+        const auto r = report ({ 0xF0 });
         EXPECT_EQ (HID_Write (device, r.data(), 1024), 0);
         uint32_t words[2] = {};
         EXPECT_EQ (HID_GetFirmwareVersion (0x15, words, 2), 0);
@@ -195,15 +195,15 @@ TEST_F (DeviceLibrary, ALeavingDeviceIsAnnouncedAndCannotBeWritten)
 TEST_F (DeviceLibrary, EachDeviceHasItsOwnNumberAndNumbersAreNeverReused)
 {
     DevsimProcess a, b, again;
-    ASSERT_TRUE (a.start (bus.path(), {"--type", "0x11", "--firmware", "100"}));
+    ASSERT_TRUE (a.start (bus.path(), { "--type", "0x11", "--firmware", "100" }));
     const int first = waitFor (arrivalMessage, 1);
-    ASSERT_TRUE (b.start (bus.path(), {"--type", "0x12", "--firmware", "200"}));
+    ASSERT_TRUE (b.start (bus.path(), { "--type", "0x12", "--firmware", "200" }));
     const int second = waitFor (arrivalMessage, 2);
 
     ASSERT_GT (first, 0);
     ASSERT_GT (second, 0);
     EXPECT_NE (first, second);
-    EXPECT_EQ (listed(), (std::vector<int>{first, second}));
+    EXPECT_EQ (listed(), (std::vector<int> { first, second }));
     EXPECT_EQ (HID_GetDeviceType (first), 0x11u);
     EXPECT_EQ (HID_GetDeviceType (second), 0x12u);
     uint32_t words[2] = {};
@@ -213,18 +213,18 @@ TEST_F (DeviceLibrary, EachDeviceHasItsOwnNumberAndNumbersAreNeverReused)
     // The same device coming back is a new device.
     a.kill();
     EXPECT_EQ (waitFor (removalMessage), first);
-    ASSERT_TRUE (again.start (bus.path(), {"--type", "0x11"}));
+    ASSERT_TRUE (again.start (bus.path(), { "--type", "0x11" }));
     const int third = waitFor (arrivalMessage, 3);
     EXPECT_GT (third, std::max (first, second));
-    EXPECT_EQ (listed(), (std::vector<int>{second, third}));
+    EXPECT_EQ (listed(), (std::vector<int> { second, third }));
 }
 
 TEST_F (DeviceLibrary, NothingIsPostedAfterStopAndStartingAgainWorks)
 {
     DevsimProcess devsim, other;
-    ASSERT_TRUE (devsim.start (bus.path(), {"--busy", "100"}));
+    ASSERT_TRUE (devsim.start (bus.path(), { "--busy", "100" }));
     const int device = waitFor (arrivalMessage);
-    const auto poll = report ({0xF2});
+    const auto poll = report ({ 0xF2 });
 
     for (int i = 0; i < 10; ++i)
         HID_Write (device, poll.data(), 1024);
@@ -248,7 +248,7 @@ TEST_F (DeviceLibrary, NothingIsPostedAfterStopAndStartingAgainWorks)
         ASSERT_EQ (HID_Start(), 1);
         const int number = waitFor (arrivalMessage, count (arrivalMessage) + 1);
         EXPECT_GT (number, last);
-        EXPECT_EQ (listed(), std::vector<int>{number});
+        EXPECT_EQ (listed(), std::vector<int> { number });
         last = number;
         HID_Stop();
     }
@@ -286,13 +286,13 @@ TEST_F (BadPeers, MalformedOrMissingGreetingsAreRefused)
         return g;
     };
 
-    const std::vector<std::pair<std::string, Bytes>> greetings{
-        {"wrong-magic", greeting ({'X', 'V', 'T', 'X', 1, 0, 0, 0, 0x11}, 20)},
-        {"wrong-version", greeting ({'M', 'V', 'T', 'X', 9, 0, 0, 0, 0x11}, 20)},
-        {"type-zero", greeting ({'M', 'V', 'T', 'X', 1, 0, 0, 0, 0}, 20)},
-        {"short", greeting ({'M', 'V', 'T', 'X', 1, 0}, 6)},
-        {"long", greeting ({'M', 'V', 'T', 'X', 1, 0, 0, 0, 0x11}, 4096)},
-        {"empty", {}},
+    const std::vector<std::pair<std::string, Bytes>> greetings {
+        { "wrong-magic", greeting ({ 'X', 'V', 'T', 'X', 1, 0, 0, 0, 0x11 }, 20) },
+        { "wrong-version", greeting ({ 'M', 'V', 'T', 'X', 9, 0, 0, 0, 0x11 }, 20) },
+        { "type-zero", greeting ({ 'M', 'V', 'T', 'X', 1, 0, 0, 0, 0 }, 20) },
+        { "short", greeting ({ 'M', 'V', 'T', 'X', 1, 0 }, 6) },
+        { "long", greeting ({ 'M', 'V', 'T', 'X', 1, 0, 0, 0, 0x11 }, 4096) },
+        { "empty", {} },
     };
 
     std::deque<FakeDevice> peers;
@@ -318,7 +318,7 @@ TEST_F (BadPeers, MalformedOrMissingGreetingsAreRefused)
     ASSERT_GT (device, 0);
     runMessageLoopFor (100);
     EXPECT_EQ (count (arrivalMessage), 1u);
-    EXPECT_EQ (listed(), std::vector<int>{device});
+    EXPECT_EQ (listed(), std::vector<int> { device });
 }
 
 TEST_F (BadPeers, OversizedAndEmptyPacketsAreNotReports)
@@ -327,14 +327,14 @@ TEST_F (BadPeers, OversizedAndEmptyPacketsAreNotReports)
     const int device = fakeDevice (peer);
     ASSERT_GT (device, 0);
 
-    for (auto& packet : {Bytes (1025, 0xF9), Bytes (65536, 0xF9), Bytes{}, Bytes{'h', 'e', 'l', 'l', 'o'}})
+    for (auto& packet : { Bytes (1025, 0xF9), Bytes (65536, 0xF9), Bytes {}, Bytes { 'h', 'e', 'l', 'l', 'o' } })
         ASSERT_TRUE (peer.send (packet));
 
     ASSERT_EQ (waitFor (reportMessage), device);
     runMessageLoopFor (100);
     EXPECT_EQ (count (reportMessage), 1u);
-    EXPECT_EQ (input (device), (Bytes{'h', 'e', 'l', 'l', 'o'}));
-    EXPECT_EQ (listed(), std::vector<int>{device}) << "still connected";
+    EXPECT_EQ (input (device), (Bytes { 'h', 'e', 'l', 'l', 'o' }));
+    EXPECT_EQ (listed(), std::vector<int> { device }) << "still connected";
 }
 
 TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
@@ -344,8 +344,8 @@ TEST_F (BadPeers, AFloodIsHeldBackWithoutLossOrStallingTheMessageThread)
     ASSERT_GT (device, 0);
 
     // The peer numbers its reports and sends as fast as the connection takes them.
-    std::atomic<bool> flooding{true};
-    std::atomic<uint32_t> sent{0};
+    std::atomic<bool> flooding { true };
+    std::atomic<uint32_t> sent { 0 };
     std::thread flood ([&]
                        {
         Bytes r (1024, 0);

@@ -12,59 +12,61 @@ using namespace transfertest;
 
 namespace
 {
-    constexpr int F0 = 0xF0, F1 = 0xF1, F2 = 0xF2, F3 = 0xF3;
+constexpr int F0 = 0xF0, F1 = 0xF1, F2 = 0xF2, F3 = 0xF3;
 
-    /** A wait between two observed moments: from request `from` to request `to` (-1: the final
-        screen), expected to last the time-out ms.
-    */
-    struct Wait
-    {
-        size_t from;
-        int to;
-        double ms;
-    };
+/** A wait between two observed moments: from request `from` to request `to` (-1: the final
+    screen), expected to last the time-out ms.
+*/
+struct Wait
+{
+    size_t from;
+    int to;
+    double ms;
+};
 
-    struct Case
-    {
-        const char* name;
-        size_t fileSize;
-        std::vector<std::string> options;
-        std::vector<int> codes;
-        std::vector<Wait> waits;
-    };
+struct Case
+{
+    const char* name;
+    size_t fileSize;
+    std::vector<std::string> options;
+    std::vector<int> codes;
+    std::vector<Wait> waits;
+};
 
-    void PrintTo (const Case& c, std::ostream* out) { *out << c.name; }
+void PrintTo (const Case& c, std::ostream* out) { *out << c.name; }
 
-    // The image has 3 blocks unless the case says otherwise. Where a wrong code is answered
-    // the device then reports finished: the transfer must stay failed.
-    const std::string finishedAnyway = "status:0,0xFC,100";
+// The image has 3 blocks unless the case says otherwise. Where a wrong code is answered
+// the device then reports finished: the transfer must stay failed.
+const std::string finishedAnyway = "status:0,0xFC,100";
 
-    const Case cases[] = {
-        { "SilentAtStart", 3000, { "--silent-from", "start" }, { F0 }, { { 0, -1, 10000 } } },
-        { "WrongCodeAtStart", 3000, { "--wrong-code-at", "start" }, { F0 }, {} },
-        { "SilentAtBegin", 3000, { "--silent-from", "begin" }, { F0, F1, F2 }, { { 1, 2, 10000 }, { 2, -1, 1000 } } },
-        { "WrongCodeAtBegin", 3000, { "--wrong-code-at", "begin", "--reply", finishedAnyway }, { F0, F1, F2 }, {} },
-        { "CodeZeroAtBegin", 3000, { "--reply", "begin,0", "--reply", finishedAnyway }, { F0, F1, F2 }, {} },
-        { "SilentAtAMiddleBlock", 3000, { "--silent-from", "block:1" }, { F0, F1, F3, F3, F2 }, { { 3, 4, 3000 }, { 4, -1, 1000 } } },
-        { "NoReplyAtAMiddleBlockThenFinished", 3000, { "--empty-at", "block:1", "--reply", finishedAnyway }, { F0, F1, F3, F3, F2 }, { { 3, 4, 3000 } } },
-        { "WrongCodeAtAMiddleBlock", 3000, { "--wrong-code-at", "block:1", "--reply", finishedAnyway }, { F0, F1, F3, F3, F2 }, {} },
-        { "SilentAtTheLastBlock", 3000, { "--silent-from", "last" }, { F0, F1, F3, F3, F3, F2 }, { { 4, 5, 15000 }, { 5, -1, 1000 } } },
-        { "SilentAtTheOnlyBlock", 500, { "--silent-from", "last" }, { F0, F1, F3, F2 }, { { 2, 3, 15000 }, { 3, -1, 1000 } } },
-        { "WrongCodeAtTheLastBlock", 3000, { "--wrong-code-at", "last", "--reply", finishedAnyway }, { F0, F1, F3, F3, F3, F2 }, {} },
-        { "SilentAtAStatusPoll", 3000, { "--busy", "1", "--silent-from", "status:1" }, { F0, F1, F3, F3, F3, F2, F2 }, { { 6, -1, 5000 } } },
-        { "WrongCodeAtAStatusPoll", 3000, { "--wrong-code-at", "status:0" }, { F0, F1, F3, F3, F3, F2 }, {} },
-    };
+const Case cases[] = {
+    { "SilentAtStart", 3000, { "--silent-from", "start" }, { F0 }, { { 0, -1, 10000 } } },
+    { "WrongCodeAtStart", 3000, { "--wrong-code-at", "start" }, { F0 }, {} },
+    { "SilentAtBegin", 3000, { "--silent-from", "begin" }, { F0, F1, F2 }, { { 1, 2, 10000 }, { 2, -1, 1000 } } },
+    { "WrongCodeAtBegin", 3000, { "--wrong-code-at", "begin", "--reply", finishedAnyway }, { F0, F1, F2 }, {} },
+    { "CodeZeroAtBegin", 3000, { "--reply", "begin,0", "--reply", finishedAnyway }, { F0, F1, F2 }, {} },
+    { "SilentAtAMiddleBlock", 3000, { "--silent-from", "block:1" }, { F0, F1, F3, F3, F2 }, { { 3, 4, 3000 }, { 4, -1, 1000 } } },
+    { "NoReplyAtAMiddleBlockThenFinished", 3000, { "--empty-at", "block:1", "--reply", finishedAnyway }, { F0, F1, F3, F3, F2 }, { { 3, 4, 3000 } } },
+    { "WrongCodeAtAMiddleBlock", 3000, { "--wrong-code-at", "block:1", "--reply", finishedAnyway }, { F0, F1, F3, F3, F2 }, {} },
+    { "SilentAtTheLastBlock", 3000, { "--silent-from", "last" }, { F0, F1, F3, F3, F3, F2 }, { { 4, 5, 15000 }, { 5, -1, 1000 } } },
+    { "SilentAtTheOnlyBlock", 500, { "--silent-from", "last" }, { F0, F1, F3, F2 }, { { 2, 3, 15000 }, { 3, -1, 1000 } } },
+    { "WrongCodeAtTheLastBlock", 3000, { "--wrong-code-at", "last", "--reply", finishedAnyway }, { F0, F1, F3, F3, F3, F2 }, {} },
+    { "SilentAtAStatusPoll", 3000, { "--busy", "1", "--silent-from", "status:1" }, { F0, F1, F3, F3, F3, F2, F2 }, { { 6, -1, 5000 } } },
+    { "WrongCodeAtAStatusPoll", 3000, { "--wrong-code-at", "status:0" }, { F0, F1, F3, F3, F3, F2 }, {} },
+};
 
-    // Early enough for a loaded machine, short of the next longer wait it could be mistaken for.
-    constexpr double early = 100, late = 2500;
+// Early enough for a loaded machine, short of the next longer wait it could be mistaken for.
+constexpr double early = 100, late = 2500;
 
-    struct TransferFaults : ::testing::Test
-    {
-        TransferRig rig;
-    };
+struct TransferFaults : ::testing::Test
+{
+    TransferRig rig;
+};
 
-    struct FailureAtAStep : TransferFaults, ::testing::WithParamInterface<Case> {};
-}
+struct FailureAtAStep : TransferFaults, ::testing::WithParamInterface<Case>
+{
+};
+} // namespace
 
 //==============================================================================
 TEST_P (FailureAtAStep, EndsOnTheErrorScreenAfterTheProtocolsWaits)
@@ -85,7 +87,8 @@ TEST_P (FailureAtAStep, EndsOnTheErrorScreenAfterTheProtocolsWaits)
 }
 
 INSTANTIATE_TEST_SUITE_P (Transfer, FailureAtAStep, ::testing::ValuesIn (cases),
-                          [] (const auto& info) { return std::string (info.param.name); });
+                          [] (const auto& info)
+                          { return std::string (info.param.name); });
 
 //==============================================================================
 TEST_F (TransferFaults, DeviceUnpluggedDuringABlockEndsTheWaitAtOnce)
@@ -104,7 +107,9 @@ TEST_F (TransferFaults, DeviceUnpluggedDuringABlockEndsTheWaitAtOnce)
 //==============================================================================
 // The file changes between start-up and Start: the device, which accepted the announcement,
 // gets no begin or data report, and its claim to have finished does not make a success.
-struct FileChanged : TransferFaults, ::testing::WithParamInterface<const char*> {};
+struct FileChanged : TransferFaults, ::testing::WithParamInterface<const char*>
+{
+};
 
 TEST_P (FileChanged, SendsNothingOfTheImage)
 {
@@ -139,7 +144,8 @@ TEST_P (FileChanged, SendsNothingOfTheImage)
 }
 
 INSTANTIATE_TEST_SUITE_P (Transfer, FileChanged, ::testing::Values ("Removed", "Rewritten", "Shortened", "ReplacedByAFifo"),
-                          [] (const auto& info) { return std::string (info.param); });
+                          [] (const auto& info)
+                          { return std::string (info.param); });
 
 //==============================================================================
 TEST_F (TransferFaults, QuitDuringTheDataWaitsForTheThreadsFailurePath)

@@ -8,47 +8,47 @@ using namespace transfertest;
 
 namespace
 {
-    const std::string traceFormat = "... Chane time-out value (15000ms). k=%d blockSize=%d\n";
+const std::string traceFormat = "... Chane time-out value (15000ms). k=%d blockSize=%d\n";
 
-    std::string traceLine (int k, int blocks)
-    {
-        char line[100];
-        std::snprintf (line, sizeof (line), traceFormat.c_str(), k, blocks);
-        return line;
-    }
-
-    size_t occurrences (const std::string& text, const std::string& part)
-    {
-        size_t n = 0;
-
-        for (auto at = text.find (part); at != std::string::npos; at = text.find (part, at + 1))
-            ++n;
-
-        return n;
-    }
-
-    Bytes slice (const Bytes& b, size_t from, size_t to)
-    {
-        return Bytes (b.begin() + (long) from, b.begin() + (long) to);
-    }
-
-    struct Transfer : ::testing::Test
-    {
-        TransferRig rig;
-
-        /** The requests: those expected for the file, then polls status reports. */
-        void expectRequests (const Bytes& file, size_t polls)
-        {
-            auto expected = expectedRequests (file, 123);
-            expected.insert (expected.end(), polls, report ({ 0xF2 }));
-            const auto& got = rig.requests();
-            ASSERT_EQ (got.size(), expected.size());
-
-            for (size_t i = 0; i < got.size(); ++i)
-                EXPECT_EQ (got[i].bytes, expected[i]) << "request " << i;
-        }
-    };
+std::string traceLine (int k, int blocks)
+{
+    char line[100];
+    std::snprintf (line, sizeof (line), traceFormat.c_str(), k, blocks);
+    return line;
 }
+
+size_t occurrences (const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+
+    for (auto at = text.find (part); at != std::string::npos; at = text.find (part, at + 1))
+        ++n;
+
+    return n;
+}
+
+Bytes slice (const Bytes& b, size_t from, size_t to)
+{
+    return Bytes (b.begin() + (long) from, b.begin() + (long) to);
+}
+
+struct Transfer : ::testing::Test
+{
+    TransferRig rig;
+
+    /** The requests: those expected for the file, then polls status reports. */
+    void expectRequests (const Bytes& file, size_t polls)
+    {
+        auto expected = expectedRequests (file, 123);
+        expected.insert (expected.end(), polls, report ({ 0xF2 }));
+        const auto& got = rig.requests();
+        ASSERT_EQ (got.size(), expected.size());
+
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ (got[i].bytes, expected[i]) << "request " << i;
+    }
+};
+} // namespace
 
 //==============================================================================
 TEST_F (Transfer, ThreeBlocksAnnouncedAndSentWithTheStaleTailInTheLastReport)
@@ -113,7 +113,7 @@ TEST_F (Transfer, StatusPercentagesBecomeTheProgressAfterTheDataPercentages)
     // The delay keeps each value long enough for the message loop to see it.
     const auto file = updateFile (3000);
     ASSERT_TRUE (rig.start (file, { "--delay", "250", "--reply", "status:0,0xF7,40", "--reply", "status:1,0xF7,80",
-                                "--reply", "status:2,0xFC,100" }));
+                                    "--reply", "status:2,0xFC,100" }));
     ASSERT_TRUE (rig.runToEnd (30000));
     EXPECT_EQ (rig.screen(), updateComplete);
     expectRequests (file, 3);
@@ -143,7 +143,9 @@ struct SingleBlockCase
     friend void PrintTo (const SingleBlockCase& c, std::ostream* out) { *out << (*c.option != 0 ? c.option : "no option"); }
 };
 
-struct SingleBlock : Transfer, ::testing::WithParamInterface<SingleBlockCase> {};
+struct SingleBlock : Transfer, ::testing::WithParamInterface<SingleBlockCase>
+{
+};
 
 TEST_P (SingleBlock, IsTheLastBlockAndOnlyTheFinalCodesAcceptIt)
 {
@@ -170,4 +172,6 @@ INSTANTIATE_TEST_SUITE_P (Transfer, SingleBlock,
                           ::testing::Values (SingleBlockCase { "", updateComplete },               // 0xFE
                                              SingleBlockCase { "--final-fb", updateComplete },     // 0xFB
                                              SingleBlockCase { "--wrong-code-at", updateFailed }), // 0xF9
-                          [] (const auto& info) { return std::string (info.index == 0 ? "FE" : info.index == 1 ? "FB" : "F9"); });
+                          [] (const auto& info)
+                          { return std::string (info.index == 0 ? "FE" : info.index == 1 ? "FB"
+                                                                                         : "F9"); });

@@ -73,7 +73,9 @@ std::vector<Bytes> expectedRequests (const Bytes& file, int version)
 StderrCapture::StderrCapture()
 {
     path = juce::File::getSpecialLocation (juce::File::tempDirectory)
-               .getChildFile ("stderr-" + juce::Uuid().toString()).getFullPathName().toStdString();
+               .getChildFile ("stderr-" + juce::Uuid().toString())
+               .getFullPathName()
+               .toStdString();
     const int fd = open (path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     std::fflush (stderr);
     saved = dup (STDERR_FILENO);
@@ -135,7 +137,7 @@ bool TransferRig::prepare (const Bytes& bytes, const std::vector<std::string>& d
 {
     writeFile (bytes);
 
-    if (! startDevice (deviceOptions))
+    if (!startDevice (deviceOptions))
         return false;
 
     main = std::make_unique<MainComponent>();
@@ -159,7 +161,7 @@ void TransferRig::pressStart()
 
 bool TransferRig::start (const Bytes& bytes, const std::vector<std::string>& deviceOptions)
 {
-    if (! prepare (bytes, deviceOptions))
+    if (!prepare (bytes, deviceOptions))
         return false;
 
     pressStart();
@@ -182,7 +184,7 @@ void TransferRig::poll()
 bool TransferRig::runUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     return testsupport::runMessageLoopUntil ([&]
-    {
+                                             {
         poll();
 
         const double p = MainComponentTestAccess::progress (*main).load();
@@ -190,13 +192,15 @@ bool TransferRig::runUntil (const std::function<bool()>& condition, int timeoutM
         if (progressSeen.empty() || progressSeen.back() != p)
             progressSeen.push_back (p);
 
-        return condition();
-    }, timeoutMs);
+        return condition(); },
+                                             timeoutMs);
 }
 
 bool TransferRig::runToEnd (int timeoutMs)
 {
-    const bool final = runUntil ([this] { return screen() == updateComplete || screen() == updateFailed; }, timeoutMs);
+    const bool final = runUntil ([this]
+                                 { return screen() == updateComplete || screen() == updateFailed; },
+                                 timeoutMs);
     finalSeen = Clock::now();
     return final && main->waitForThreadToExit (2000);
 }
@@ -220,9 +224,9 @@ std::vector<int> TransferRig::codes()
 bool TransferRig::runUntilReceived (int code, size_t count, int timeoutMs)
 {
     return runUntil ([&]
-    {
+                     {
         const auto c = codes();
-        return (size_t) std::count (c.begin(), c.end(), code) >= count;
-    }, timeoutMs);
+        return (size_t) std::count (c.begin(), c.end(), code) >= count; },
+                     timeoutMs);
 }
 } // namespace transfertest

@@ -82,7 +82,11 @@ public:
     bool runUntil (const std::function<bool()>& condition, int timeoutMs);
 
     /** The requests that devsim logged, read now. */
-    const std::vector<Request>& requests() { poll(); return logged; }
+    const std::vector<Request>& requests()
+    {
+        poll();
+        return logged;
+    }
 
     /** Milliseconds from request i to request j (j = -1: to the final screen). */
     double msBetween (size_t i, int j = -1) const;

@@ -6,21 +6,21 @@
 
 namespace
 {
-    juce::String uniqueName (const char* what)
-    {
-        return juce::String ("InstanceSignalTest_") + what + "_" + juce::String (juce::Random::getSystemRandom().nextInt64());
-    }
-
-    bool pumpUntil (std::function<bool()> done, int timeoutMs)
-    {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-        while (! done() && juce::Time::getMillisecondCounter() < end)
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-
-        return done();
-    }
+juce::String uniqueName (const char* what)
+{
+    return juce::String ("InstanceSignalTest_") + what + "_" + juce::String (juce::Random::getSystemRandom().nextInt64());
 }
+
+bool pumpUntil (std::function<bool()> done, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+    while (!done() && juce::Time::getMillisecondCounter() < end)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+
+    return done();
+}
+} // namespace
 
 TEST (InstanceSignal, SecondStartReachesTheRunningCopyOnTheMessageThread)
 {
@@ -30,19 +30,19 @@ TEST (InstanceSignal, SecondStartReachesTheRunningCopyOnTheMessageThread)
     juce::StringArray received;
     bool onMessageThread = true;
     ASSERT_TRUE (running.listen ([&] (const juce::String& commandLine)
-    {
+                                 {
         onMessageThread = onMessageThread && juce::MessageManager::getInstance()->isThisTheMessageThread();
-        received.add (commandLine);
-    }));
+        received.add (commandLine); }));
 
     bool sent1 = false, sent2 = false;
     std::thread other ([&]
-    {
+                       {
         sent1 = InstanceSignal::notifyRunningCopy (name, "--first", 2000);
-        sent2 = InstanceSignal::notifyRunningCopy (name, juce::String::fromUTF8 ("\xd1\x8f \xe6\x97\xa5"), 2000);
-    });
+        sent2 = InstanceSignal::notifyRunningCopy (name, juce::String::fromUTF8 ("\xd1\x8f \xe6\x97\xa5"), 2000); });
 
-    EXPECT_TRUE (pumpUntil ([&] { return received.size() == 2; }, 5000));
+    EXPECT_TRUE (pumpUntil ([&]
+                            { return received.size() == 2; },
+                            5000));
     other.join();
 
     EXPECT_TRUE (sent1);
@@ -80,11 +80,14 @@ TEST (InstanceSignal, ACallbackQueuedBeforeDestructionNeverRunsAfterIt)
 
     {
         InstanceSignal running (name);
-        ASSERT_TRUE (running.listen ([&] (const juce::String&) { ++calls; }));
+        ASSERT_TRUE (running.listen ([&] (const juce::String&)
+                                     { ++calls; }));
         ASSERT_TRUE (InstanceSignal::notifyRunningCopy (name, "x", 2000));
         juce::Thread::sleep (300); // let the listener queue the call, but do not run the loop
     }
 
-    pumpUntil ([] { return false; }, 200);
+    pumpUntil ([]
+               { return false; },
+               200);
     EXPECT_EQ (calls, 0);
 }

@@ -7,35 +7,35 @@
 
 namespace
 {
-    using Log = std::vector<std::string>;
+using Log = std::vector<std::string>;
 
-    struct CountingHandler : HidHandler
+struct CountingHandler : HidHandler
+{
+    void onDeviceRemoved() override { ++removed; }
+    void onDeviceArrived() override { ++arrived; }
+    void onReportReceived() override { ++reports; }
+    int removed = 0, arrived = 0, reports = 0;
+};
+
+struct HidUtilCalls : ::testing::Test
+{
+    void SetUp() override { recording::reset(); }
+    void TearDown() override { EXPECT_EQ (HidUtil::instance, nullptr); }
+
+    static LRESULT deliver (UINT message, WPARAM wParam)
     {
-        void onDeviceRemoved() override { ++removed; }
-        void onDeviceArrived() override { ++arrived; }
-        void onReportReceived() override { ++reports; }
-        int removed = 0, arrived = 0, reports = 0;
-    };
+        return hidWindowProc (recording::windowHandle, message, wParam, 0);
+    }
+};
 
-    struct HidUtilCalls : ::testing::Test
-    {
-        void SetUp() override { recording::reset(); }
-        void TearDown() override { EXPECT_EQ (HidUtil::instance, nullptr); }
-
-        static LRESULT deliver (UINT message, WPARAM wParam)
-        {
-            return hidWindowProc (recording::windowHandle, message, wParam, 0);
-        }
-    };
-
-    const Log windowAndLibraryStart {
-        "GetModuleHandleA((nil))",
-        "LoadCursorA((nil),32512)",
-        "GetStockObject(4)",
-        "RegisterClassA(style=0,proc=hidWindowProc,extra=0/0,inst=0x1000,icon=(nil),cursor=0x3000,brush=0x4000,menu=(nil),name=HID_WINDOW_CALLBACK)",
-        "CreateWindowExA(0,HID_WINDOW_CALLBACK,HID_WINDOW_CALLBACK,0x08cf0000,0,0,10,10,(nil),(nil),0x1000,(nil))",
-    };
-}
+const Log windowAndLibraryStart {
+    "GetModuleHandleA((nil))",
+    "LoadCursorA((nil),32512)",
+    "GetStockObject(4)",
+    "RegisterClassA(style=0,proc=hidWindowProc,extra=0/0,inst=0x1000,icon=(nil),cursor=0x3000,brush=0x4000,menu=(nil),name=HID_WINDOW_CALLBACK)",
+    "CreateWindowExA(0,HID_WINDOW_CALLBACK,HID_WINDOW_CALLBACK,0x08cf0000,0,0,10,10,(nil),(nil),0x1000,(nil))",
+};
+} // namespace
 
 //==============================================================================
 TEST_F (HidUtilCalls, InitAndCloseCallWindowAndLibraryInOrder)
@@ -223,9 +223,9 @@ TEST_F (HidUtilCalls, ReadCountAboveTheReportIsNeverCopiedPastIt)
     const auto log = recording::takeLog();
     ASSERT_GE (log.size(), 4u);
     EXPECT_EQ (Log (log.end() - 4, log.end()), (Log { "HID_EnumHIDno()",
-                                                       "HID_GetDeviceType(3)",
-                                                       "HID_GetFirmwareVersion(0x14,1)",
-                                                       "HID_Input(3,1024)" }));
+                                                      "HID_GetDeviceType(3)",
+                                                      "HID_GetFirmwareVersion(0x14,1)",
+                                                      "HID_Input(3,1024)" }));
     EXPECT_EQ (ctrl.firmwareVersion, 0x114u);
     EXPECT_EQ (ctrl.reportLength, hidReportSize);
     EXPECT_EQ (handler.reports + handler.arrived, 0);
@@ -248,12 +248,11 @@ TEST_F (HidUtilCalls, RemovalRacingSendsEndsDisconnected)
 
     std::atomic<bool> stop { false };
     std::thread sender ([&]
-    {
+                        {
         const juce::uint8 data[hidReportSize] = {};
 
         while (! stop)
-            ctrl.send (data, hidReportSize);
-    });
+            ctrl.send (data, hidReportSize); });
 
     // A send that saw the device before its removal must not bring back a connected state.
     int wrongStates = 0;

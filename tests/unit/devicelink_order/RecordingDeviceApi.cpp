@@ -9,56 +9,56 @@
 
 namespace recording
 {
-    namespace
+namespace
+{
+    std::mutex lock;
+    std::vector<std::string> log;
+    std::vector<Device> devices;
+    int enumCount = -1;
+    uint32_t inputLength = 0;
+    bool windowFails = false;
+    bool logWrites = true;
+
+    const auto cursor = (HCURSOR) 0x3000;
+    const auto brush = (HGDIOBJ) 0x4000;
+
+    void record (const char* format, ...)
     {
-        std::mutex lock;
-        std::vector<std::string> log;
-        std::vector<Device> devices;
-        int enumCount = -1;
-        uint32_t inputLength = 0;
-        bool windowFails = false;
-        bool logWrites = true;
+        char line[512];
+        va_list args;
+        va_start (args, format);
+        std::vsnprintf (line, sizeof (line), format, args);
+        va_end (args);
 
-        const auto cursor = (HCURSOR) 0x3000;
-        const auto brush = (HGDIOBJ) 0x4000;
-
-        void record (const char* format, ...)
-        {
-            char line[512];
-            va_list args;
-            va_start (args, format);
-            std::vsnprintf (line, sizeof (line), format, args);
-            va_end (args);
-
-            std::lock_guard<std::mutex> guard (lock);
-            log.push_back (line);
-        }
-    }
-
-    void reset()
-    {
         std::lock_guard<std::mutex> guard (lock);
-        log.clear();
-        devices.clear();
-        enumCount = -1;
-        inputLength = 0;
-        windowFails = false;
-        logWrites = true;
+        log.push_back (line);
     }
+} // namespace
 
-    std::vector<std::string> takeLog()
-    {
-        std::lock_guard<std::mutex> guard (lock);
-        return std::exchange (log, {});
-    }
-
-    void setDevices (std::vector<Device> d) { devices = std::move (d); }
-    void setEnumCount (int count) { enumCount = count; }
-    void setInputLength (uint32_t length) { inputLength = length; }
-    void setWindowCreationFails (bool fails) { windowFails = fails; }
-    void setLogWrites (bool shouldLog) { logWrites = shouldLog; }
-    LRESULT defaultResultFor (UINT message) { return 0x7000 + (LRESULT) message; }
+void reset()
+{
+    std::lock_guard<std::mutex> guard (lock);
+    log.clear();
+    devices.clear();
+    enumCount = -1;
+    inputLength = 0;
+    windowFails = false;
+    logWrites = true;
 }
+
+std::vector<std::string> takeLog()
+{
+    std::lock_guard<std::mutex> guard (lock);
+    return std::exchange (log, {});
+}
+
+void setDevices (std::vector<Device> d) { devices = std::move (d); }
+void setEnumCount (int count) { enumCount = count; }
+void setInputLength (uint32_t length) { inputLength = length; }
+void setWindowCreationFails (bool fails) { windowFails = fails; }
+void setLogWrites (bool shouldLog) { logWrites = shouldLog; }
+LRESULT defaultResultFor (UINT message) { return 0x7000 + (LRESULT) message; }
+} // namespace recording
 
 using namespace recording;
 
@@ -139,9 +139,21 @@ MORVANTX_API int HID_SetCallback (HWND window, UINT report, UINT arrival, UINT r
     return 1;
 }
 
-MORVANTX_API int HID_Start() { record ("HID_Start()"); return 1; }
-MORVANTX_API int HID_Stop() { record ("HID_Stop()"); return 1; }
-MORVANTX_API int HID_Finalize() { record ("HID_Finalize()"); return 1; }
+MORVANTX_API int HID_Start()
+{
+    record ("HID_Start()");
+    return 1;
+}
+MORVANTX_API int HID_Stop()
+{
+    record ("HID_Stop()");
+    return 1;
+}
+MORVANTX_API int HID_Finalize()
+{
+    record ("HID_Finalize()");
+    return 1;
+}
 
 MORVANTX_API int HID_EnumHIDno (int* numbers)
 {

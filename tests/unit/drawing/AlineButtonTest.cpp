@@ -6,35 +6,35 @@ using namespace drawtest;
 
 namespace
 {
-    const juce::Colour face (234, 234, 234);
+const juce::Colour face (234, 234, 234);
 
-    struct ButtonFixture : public ::testing::Test
+struct ButtonFixture : public ::testing::Test
+{
+    ButtonFixture()
     {
-        ButtonFixture()
-        {
-            button.setColour (juce::TextButton::buttonColourId, face);
-            button.setColour (juce::TextButton::buttonOnColourId, face);
-        }
-
-        juce::Image paint (int w, int h, juce::Button::ButtonState state = juce::Button::buttonNormal)
-        {
-            button.setSize (w, h);
-            button.setState (state);
-            auto image = makeImage (w, h);
-            juce::Graphics g (image);
-            button.paintEntireComponent (g, true);
-            return image;
-        }
-
-        AlineButton button { "OK" };
-    };
-
-    /** An opaque stroke grey covering the given part of a face pixel. */
-    juce::Colour overFace (int stroke, double coverage)
-    {
-        return grey (234.0 + (stroke - 234.0) * coverage);
+        button.setColour (juce::TextButton::buttonColourId, face);
+        button.setColour (juce::TextButton::buttonOnColourId, face);
     }
+
+    juce::Image paint (int w, int h, juce::Button::ButtonState state = juce::Button::buttonNormal)
+    {
+        button.setSize (w, h);
+        button.setState (state);
+        auto image = makeImage (w, h);
+        juce::Graphics g (image);
+        button.paintEntireComponent (g, true);
+        return image;
+    }
+
+    AlineButton button { "OK" };
+};
+
+/** An opaque stroke grey covering the given part of a face pixel. */
+juce::Colour overFace (int stroke, double coverage)
+{
+    return grey (234.0 + (stroke - 234.0) * coverage);
 }
+} // namespace
 
 //==============================================================================
 TEST_F (ButtonFixture, ConnectedButtonHasFlatFaceAndTwoBevelEdges)
@@ -45,15 +45,25 @@ TEST_F (ButtonFixture, ConnectedButtonHasFlatFaceAndTwoBevelEdges)
 
     // The 2.5-wide strokes are centred on 0.1 and 99.9 / 19.9: the outer pixel is covered
     // fully, the next one by 0.35, the third not at all.
-    struct Probe { int x, y; juce::Colour up, down; };
-    const Probe probes[] =
+    struct Probe
     {
+        int x, y;
+        juce::Colour up, down;
+    };
+    const Probe probes[] = {
         { 50, 10, face, face },
-        { 0, 10, juce::Colours::white, juce::Colours::black },   { 50, 0, juce::Colours::white, juce::Colours::black },
-        { 1, 10, overFace (255, 0.35), overFace (0, 0.35) },     { 50, 1, overFace (255, 0.35), overFace (0, 0.35) },
-        { 99, 10, juce::Colours::black, juce::Colours::white },  { 50, 19, juce::Colours::black, juce::Colours::white },
-        { 98, 10, overFace (0, 0.35), overFace (255, 0.35) },    { 50, 18, overFace (0, 0.35), overFace (255, 0.35) },
-        { 2, 10, face, face },  { 97, 10, face, face },  { 50, 2, face, face },  { 50, 17, face, face },
+        { 0, 10, juce::Colours::white, juce::Colours::black },
+        { 50, 0, juce::Colours::white, juce::Colours::black },
+        { 1, 10, overFace (255, 0.35), overFace (0, 0.35) },
+        { 50, 1, overFace (255, 0.35), overFace (0, 0.35) },
+        { 99, 10, juce::Colours::black, juce::Colours::white },
+        { 50, 19, juce::Colours::black, juce::Colours::white },
+        { 98, 10, overFace (0, 0.35), overFace (255, 0.35) },
+        { 50, 18, overFace (0, 0.35), overFace (255, 0.35) },
+        { 2, 10, face, face },
+        { 97, 10, face, face },
+        { 50, 2, face, face },
+        { 50, 17, face, face },
     };
 
     for (const auto& p : probes)
@@ -84,7 +94,8 @@ TEST_F (ButtonFixture, TextIsNearBlackCentredAndMovesWhenHeldDown)
     savePng (down, "button-down");
 
     const juce::Rectangle<int> inside (3, 3, 94, 14);
-    const auto isInk = [] (juce::Colour c) { return c.getRed() < 150; };
+    const auto isInk = [] (juce::Colour c)
+    { return c.getRed() < 150; };
     const auto upInk = inkBounds (up, inside, isInk);
 
     ASSERT_FALSE (upInk.isEmpty());

@@ -6,25 +6,25 @@
 // this binary draws with it, as the program does.
 namespace
 {
-    class FontMapEnvironment : public ::testing::Environment
+class FontMapEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
     {
-    public:
-        void SetUp() override
-        {
-            lookAndFeel = std::make_unique<FontMapLookAndFeel>();
-            juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
-            juce::Typeface::clearTypefaceCache();
-        }
+        lookAndFeel = std::make_unique<FontMapLookAndFeel>();
+        juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
+        juce::Typeface::clearTypefaceCache();
+    }
 
-        void TearDown() override
-        {
-            juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-            lookAndFeel.reset();
-        }
+    void TearDown() override
+    {
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+        lookAndFeel.reset();
+    }
 
-    private:
-        std::unique_ptr<FontMapLookAndFeel> lookAndFeel;
-    };
+private:
+    std::unique_ptr<FontMapLookAndFeel> lookAndFeel;
+};
 
-    [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment (new FontMapEnvironment());
-}
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment (new FontMapEnvironment());
+} // namespace

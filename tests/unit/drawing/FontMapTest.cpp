@@ -23,10 +23,14 @@ TEST (FontMap, WindowsFamiliesResolveToInstalledOnesThatHaveTheirScripts)
 
     // Each name with its stand-in and a character of the script it must draw (not as the
     // missing-glyph shape, which U+10FFFD gets).
-    struct Case { const char* name; const char* installed; juce::juce_wchar sample; };
-    const Case cases[] =
+    struct Case
     {
-        { "Arial", "Liberation Sans", 0x416 },   // Cyrillic Zhe
+        const char* name;
+        const char* installed;
+        juce::juce_wchar sample;
+    };
+    const Case cases[] = {
+        { "Arial", "Liberation Sans", 0x416 }, // Cyrillic Zhe
         { "<Sans-Serif>", "Liberation Sans", 'A' },
         { "Microsoft YaHei", "Noto Sans CJK SC", 0x4e2d },
         { "Malgun Gothic", "Noto Sans CJK KR", 0xd55c },

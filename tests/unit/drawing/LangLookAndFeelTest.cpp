@@ -7,83 +7,124 @@ using namespace drawtest;
 
 namespace
 {
-    // Each language's own name and its font, in Language order.
-    const std::pair<const char*, const char*> languages[] =
+// Each language's own name and its font, in Language order.
+const std::pair<const char*, const char*> languages[] = {
+    { "English", "Arial" },
+    { "Fran\xc3\xa7"
+      "ais",
+      "Arial" },
+    { "Deutsch", "Arial" },
+    { "Espa\xc3\xb1ol", "Arial" },
+    { "Italiano", "Arial" },
+    { "Nederlands", "Arial" },
+    { "\xd0\xa0\xd1\x83\xd1\x81\xd1\x81\xd0\xba\xd0\xb8\xd0\xb9", "Arial" },
+    { "Portugu\xc3\xaas", "Arial" },
+    { "\xe7\xae\x80\xe4\xbd\x93\xe4\xb8\xad\xe6\x96\x87", "Microsoft YaHei" },
+    { "\xe7\xb9\x81\xe9\xab\x94\xe4\xb8\xad\xe6\x96\x87", "Microsoft YaHei" },
+    { "\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4", "Malgun Gothic" },
+    { "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", "MS UI Gothic" },
+};
+
+/** Records the fallback font name at the moment the painter asks for its menu font. */
+struct SpyLookAndFeel : public LangLookAndFeel
+{
+    juce::Font getPopupMenuFont() override
     {
-        { "English", "Arial" }, { "Fran\xc3\xa7" "ais", "Arial" }, { "Deutsch", "Arial" },
-        { "Espa\xc3\xb1ol", "Arial" }, { "Italiano", "Arial" }, { "Nederlands", "Arial" },
-        { "\xd0\xa0\xd1\x83\xd1\x81\xd1\x81\xd0\xba\xd0\xb8\xd0\xb9", "Arial" }, { "Portugu\xc3\xaas", "Arial" },
-        { "\xe7\xae\x80\xe4\xbd\x93\xe4\xb8\xad\xe6\x96\x87", "Microsoft YaHei" },
-        { "\xe7\xb9\x81\xe9\xab\x94\xe4\xb8\xad\xe6\x96\x87", "Microsoft YaHei" },
-        { "\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4", "Malgun Gothic" },
-        { "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", "MS UI Gothic" },
-    };
+        fallbackSeen.add (juce::Font::getFallbackFontName());
+        return LangLookAndFeel::getPopupMenuFont();
+    }
 
-    /** Records the fallback font name at the moment the painter asks for its menu font. */
-    struct SpyLookAndFeel : public LangLookAndFeel
+    juce::StringArray fallbackSeen;
+};
+
+/** One call's arguments: an active plain item unless changed. */
+struct Item
+{
+    Item (const juce::String& itemText = {})
+        : text (itemText)
     {
-        juce::Font getPopupMenuFont() override
-        {
-            fallbackSeen.add (juce::Font::getFallbackFontName());
-            return LangLookAndFeel::getPopupMenuFont();
-        }
+    }
 
-        juce::StringArray fallbackSeen;
-    };
-
-    /** One call's arguments: an active plain item unless changed. */
-    struct Item
+    Item& separator()
     {
-        Item (const juce::String& itemText = {}) : text (itemText) {}
-
-        Item& separator()                             { isSeparator = true; return *this; }
-        Item& inactive()                              { isActive = false; return *this; }
-        Item& highlighted()                           { isHighlighted = true; return *this; }
-        Item& ticked()                                { isTicked = true; return *this; }
-        Item& withSubMenu()                           { hasSubMenu = true; return *this; }
-        Item& withShortcut (const juce::String& s)    { shortcut = s; return *this; }
-        Item& withIcon (const juce::Drawable* d)      { icon = d; return *this; }
-        Item& withColour (const juce::Colour* c)      { colour = c; return *this; }
-
-        juce::String text, shortcut;
-        bool isSeparator = false, isActive = true, isHighlighted = false, isTicked = false, hasSubMenu = false;
-        const juce::Drawable* icon = nullptr;
-        const juce::Colour* colour = nullptr;
-    };
-
-    struct LangListFixture : public ::testing::Test
+        isSeparator = true;
+        return *this;
+    }
+    Item& inactive()
     {
-        static void TearDownTestSuite() { TxtLoader::deleteInstance(); }
+        isActive = false;
+        return *this;
+    }
+    Item& highlighted()
+    {
+        isHighlighted = true;
+        return *this;
+    }
+    Item& ticked()
+    {
+        isTicked = true;
+        return *this;
+    }
+    Item& withSubMenu()
+    {
+        hasSubMenu = true;
+        return *this;
+    }
+    Item& withShortcut (const juce::String& s)
+    {
+        shortcut = s;
+        return *this;
+    }
+    Item& withIcon (const juce::Drawable* d)
+    {
+        icon = d;
+        return *this;
+    }
+    Item& withColour (const juce::Colour* c)
+    {
+        colour = c;
+        return *this;
+    }
 
-        juce::Image draw (const Item& item, int h = 20, juce::Colour background = juce::Colours::white)
-        {
-            auto image = makeImage (200, h, background);
-            juce::Graphics g (image);
-            lookAndFeel.drawPopupMenuItem (g, { 0, 0, 200, h }, item.isSeparator, item.isActive, item.isHighlighted,
-                                           item.isTicked, item.hasSubMenu, item.text, item.shortcut, item.icon, item.colour);
-            return image;
-        }
+    juce::String text, shortcut;
+    bool isSeparator = false, isActive = true, isHighlighted = false, isTicked = false, hasSubMenu = false;
+    const juce::Drawable* icon = nullptr;
+    const juce::Colour* colour = nullptr;
+};
 
-        /** The item text as it must be laid out: V2's 17-pixel menu font, at most h / 1.3 high,
-            from x = h * 5 / 4 to 4 pixels before the right end. */
-        static juce::Image referenceText (const juce::String& text, const juce::String& family, int h = 20)
-        {
-            auto image = makeImage (200, h, juce::Colours::white);
-            juce::Graphics g (image);
-            g.setFont (juce::Font (family, juce::jmin (17.0f, (float) h / 1.3f), juce::Font::plain));
-            const int leftBorder = h * 5 / 4;
-            g.drawFittedText (text, leftBorder, 0, 200 - leftBorder - 4, h, juce::Justification::centredLeft, 1, 0.7f);
-            return image;
-        }
+struct LangListFixture : public ::testing::Test
+{
+    static void TearDownTestSuite() { TxtLoader::deleteInstance(); }
 
-        static juce::String missingGlyphs (int count)
-        {
-            return juce::String::repeatedString (juce::String::charToString ((juce::juce_wchar) 0x10fffd), count);
-        }
+    juce::Image draw (const Item& item, int h = 20, juce::Colour background = juce::Colours::white)
+    {
+        auto image = makeImage (200, h, background);
+        juce::Graphics g (image);
+        lookAndFeel.drawPopupMenuItem (g, { 0, 0, 200, h }, item.isSeparator, item.isActive, item.isHighlighted,
+                                       item.isTicked, item.hasSubMenu, item.text, item.shortcut, item.icon, item.colour);
+        return image;
+    }
 
-        SpyLookAndFeel lookAndFeel;
-    };
-}
+    /** The item text as it must be laid out: V2's 17-pixel menu font, at most h / 1.3 high,
+        from x = h * 5 / 4 to 4 pixels before the right end. */
+    static juce::Image referenceText (const juce::String& text, const juce::String& family, int h = 20)
+    {
+        auto image = makeImage (200, h, juce::Colours::white);
+        juce::Graphics g (image);
+        g.setFont (juce::Font (family, juce::jmin (17.0f, (float) h / 1.3f), juce::Font::plain));
+        const int leftBorder = h * 5 / 4;
+        g.drawFittedText (text, leftBorder, 0, 200 - leftBorder - 4, h, juce::Justification::centredLeft, 1, 0.7f);
+        return image;
+    }
+
+    static juce::String missingGlyphs (int count)
+    {
+        return juce::String::repeatedString (juce::String::charToString ((juce::juce_wchar) 0x10fffd), count);
+    }
+
+    SpyLookAndFeel lookAndFeel;
+};
+} // namespace
 
 //==============================================================================
 TEST_F (LangListFixture, FallbackIsTheItemsLanguageFontDuringTheCallAndRestoredAfter)
@@ -124,8 +165,11 @@ TEST_F (LangListFixture, HighlightSeparatorAndInactiveColours)
     for (const auto& [x, y] : { std::pair { 0, 0 }, { 100, 0 }, { 0, 10 }, { 199, 10 }, { 100, 19 } })
         EXPECT_TRUE (near (lit, x, y, juce::Colours::white, 0));
 
-    const auto isRed = [] (juce::Colour c) { return c.getRed() > c.getGreen() + 40; };
-    EXPECT_FALSE (inkBounds (lit, { 25, 2, 171, 16 }, [] (juce::Colour c) { return c.getRed() > 200; }).isEmpty());
+    const auto isRed = [] (juce::Colour c)
+    { return c.getRed() > c.getGreen() + 40; };
+    EXPECT_FALSE (inkBounds (lit, { 25, 2, 171, 16 }, [] (juce::Colour c)
+                             { return c.getRed() > 200; })
+                      .isEmpty());
     EXPECT_TRUE (inkBounds (lit, lit.getBounds(), isRed).isEmpty());
     EXPECT_FALSE (inkBounds (draw (Item ("Klingon").withColour (&red)), { 0, 0, 200, 20 }, isRed).isEmpty());
 
@@ -152,7 +196,8 @@ TEST_F (LangListFixture, HighlightSeparatorAndInactiveColours)
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 200; ++x)
                 ASSERT_NEAR (255 - inactive.getPixelAt (x, y).getRed(),
-                             (255 - active.getPixelAt (x, y).getRed()) * 0.3, 2.0) << x << ", " << y;
+                             (255 - active.getPixelAt (x, y).getRed()) * 0.3, 2.0)
+                    << x << ", " << y;
     }
 }
 
@@ -175,7 +220,8 @@ TEST_F (LangListFixture, TickIconTextAndArrowKeepTheirBoxes)
         return drawable;
     };
 
-    const auto isRed = [] (juce::Colour c) { return c.getRed() > c.getGreen() + 40; };
+    const auto isRed = [] (juce::Colour c)
+    { return c.getRed() > c.getGreen() + 40; };
     const auto small = iconOfSize (10), large = iconOfSize (40);
     const auto withSmall = draw (Item().ticked().withIcon (small.get()));
     EXPECT_EQ (inkBounds (withSmall, withSmall.getBounds(), isRed), juce::Rectangle<int> (7, 5, 11, 10));

@@ -7,53 +7,53 @@
 
 namespace
 {
-    void putLE (std::vector<uint8_t>& file, size_t offset, uint32_t value, int bytes)
-    {
-        for (int i = 0; i < bytes; ++i)
-            file[offset + (size_t) i] = (uint8_t) (value >> (8 * i));
-    }
-
-    /** A complete BMP file as a writer lays it out: 14-byte file header, 40-byte info header,
-        then `pixelBytes` bytes of rows. The rows are filled with distinct bytes.
-    */
-    std::vector<uint8_t> makeBmp (int32_t width, int32_t height, int bitCount, size_t pixelBytes)
-    {
-        std::vector<uint8_t> file (54 + pixelBytes);
-        file[0] = 'B';
-        file[1] = 'M';
-        putLE (file, 2, (uint32_t) file.size(), 4);
-        putLE (file, 10, 54, 4);
-        putLE (file, 14, 40, 4);
-        putLE (file, 18, (uint32_t) width, 4);
-        putLE (file, 22, (uint32_t) height, 4);
-        putLE (file, 26, 1, 2);
-        putLE (file, 28, (uint32_t) bitCount, 2);
-        putLE (file, 34, (uint32_t) pixelBytes, 4);
-
-        for (size_t i = 0; i < pixelBytes; ++i)
-            file[54 + i] = (uint8_t) (i * 7 + 1);
-
-        return file;
-    }
-
-    juce::Image decode (const std::vector<uint8_t>& file)
-    {
-        return decodeBmp (file.data(), file.size());
-    }
-
-    /** The raw bytes of image row `y`. */
-    std::vector<uint8_t> rowBytes (const juce::Image& image, int y)
-    {
-        const juce::Image::BitmapData bd (image, 0, y, image.getWidth(), 1);
-        const auto* p = bd.getLinePointer (0);
-        return { p, p + bd.pixelStride * image.getWidth() };
-    }
-
-    std::vector<uint8_t> fileBytes (const std::vector<uint8_t>& file, size_t offset, size_t length)
-    {
-        return { file.begin() + (std::ptrdiff_t) offset, file.begin() + (std::ptrdiff_t) (offset + length) };
-    }
+void putLE (std::vector<uint8_t>& file, size_t offset, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        file[offset + (size_t) i] = (uint8_t) (value >> (8 * i));
 }
+
+/** A complete BMP file as a writer lays it out: 14-byte file header, 40-byte info header,
+    then `pixelBytes` bytes of rows. The rows are filled with distinct bytes.
+*/
+std::vector<uint8_t> makeBmp (int32_t width, int32_t height, int bitCount, size_t pixelBytes)
+{
+    std::vector<uint8_t> file (54 + pixelBytes);
+    file[0] = 'B';
+    file[1] = 'M';
+    putLE (file, 2, (uint32_t) file.size(), 4);
+    putLE (file, 10, 54, 4);
+    putLE (file, 14, 40, 4);
+    putLE (file, 18, (uint32_t) width, 4);
+    putLE (file, 22, (uint32_t) height, 4);
+    putLE (file, 26, 1, 2);
+    putLE (file, 28, (uint32_t) bitCount, 2);
+    putLE (file, 34, (uint32_t) pixelBytes, 4);
+
+    for (size_t i = 0; i < pixelBytes; ++i)
+        file[54 + i] = (uint8_t) (i * 7 + 1);
+
+    return file;
+}
+
+juce::Image decode (const std::vector<uint8_t>& file)
+{
+    return decodeBmp (file.data(), file.size());
+}
+
+/** The raw bytes of image row `y`. */
+std::vector<uint8_t> rowBytes (const juce::Image& image, int y)
+{
+    const juce::Image::BitmapData bd (image, 0, y, image.getWidth(), 1);
+    const auto* p = bd.getLinePointer (0);
+    return { p, p + bd.pixelStride * image.getWidth() };
+}
+
+std::vector<uint8_t> fileBytes (const std::vector<uint8_t>& file, size_t offset, size_t length)
+{
+    return { file.begin() + (std::ptrdiff_t) offset, file.begin() + (std::ptrdiff_t) (offset + length) };
+}
+} // namespace
 
 //==============================================================================
 TEST (BmpDecoder, TwentyFourBitRowsArePaddedToFourBytesAndStoredBottomUp)
@@ -78,7 +78,7 @@ TEST (BmpDecoder, ThirtyTwoBitKeepsTheFourthByteAsAlpha)
     auto file = makeBmp (2, 2, 32, 2 * 8);
     for (size_t i = 0; i < 16; ++i)
         file[54 + i] = i % 4 == 3 ? 0xff : (uint8_t) (0x10 * i); // opaque, so premultiplying changes nothing
-    file[54 + 7] = 0x80; // one translucent pixel, whose bytes still arrive unchanged
+    file[54 + 7] = 0x80;                                         // one translucent pixel, whose bytes still arrive unchanged
 
     const auto image = decode (file);
 

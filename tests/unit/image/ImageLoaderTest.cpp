@@ -7,18 +7,18 @@
 
 namespace
 {
-    const juce::Colour yellow (225, 208, 64);
+const juce::Colour yellow (225, 208, 64);
 
-    uint32_t readBE32 (const unsigned char* p)
-    {
-        return ((uint32_t) p[0] << 24) | ((uint32_t) p[1] << 16) | ((uint32_t) p[2] << 8) | p[3];
-    }
-
-    juce::int64 cacheKey (const void* data)
-    {
-        return (juce::int64) (juce::pointer_sized_int) data;
-    }
+uint32_t readBE32 (const unsigned char* p)
+{
+    return ((uint32_t) p[0] << 24) | ((uint32_t) p[1] << 16) | ((uint32_t) p[2] << 8) | p[3];
 }
+
+juce::int64 cacheKey (const void* data)
+{
+    return (juce::int64) (juce::pointer_sized_int) data;
+}
+} // namespace
 
 //==============================================================================
 TEST (BuiltInImage, IsTheCommittedPngAsAnRgbaNonInterlacedFile)
@@ -68,7 +68,8 @@ TEST (BuiltInImage, DecodesToAWarningSign)
                 ++counts[image->getPixelAt (x, y).getARGB()];
 
     const auto commonest = std::max_element (counts.begin(), counts.end(),
-                                             [] (auto& a, auto& b) { return a.second < b.second; });
+                                             [] (auto& a, auto& b)
+                                             { return a.second < b.second; });
     EXPECT_EQ (commonest->first, yellow.getARGB());
 
     EXPECT_EQ (ImageLoader::getInstance()->getImage (1), nullptr);

@@ -1,5 +1,5 @@
-#include "updater/MainComponent.h"
 #include "resources/TxtLoader.h"
+#include "updater/MainComponent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
 #include "updater/FileLocations.h"
-#include "resources/TxtLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -81,8 +81,8 @@ struct ExpectedBlock
 {
     juce::String text;
     bool bold;
-    float x, y, width, height;   // y from afterB: that much below the previous block's last glyph
-    int maxLines;                // 0: fill (height H - y, (H - y) / 13 lines)
+    float x, y, width, height; // y from afterB: that much below the previous block's last glyph
+    int maxLines;              // 0: fill (height H - y, (H - y) / 13 lines)
 };
 
 /** The first glyph index of each block and one past the last, found by walking the glyphs and
@@ -104,7 +104,7 @@ inline std::vector<int> splitIntoBlocks (juce::GlyphArrangement& layout, const s
         {
             const auto& glyph = layout.getGlyph (g++);
 
-            if (! glyph.isWhitespace())
+            if (!glyph.isWhitespace())
                 got += juce::String::charToString (glyph.getCharacter());
         }
 

@@ -4,86 +4,86 @@
 // worked out by hand from the layout rules (x, y and widths as functions of W and H).
 namespace
 {
-    const char* const tableFonts[numLanguages] = { "Arial", "Arial", "Arial", "Arial", "Arial", "Arial", "Arial", "Arial",
-                                                   "Microsoft YaHei", "Microsoft YaHei", "Malgun Gothic", "MS UI Gothic" };
-    const char* const name = "QUELVA-DRO";
+const char* const tableFonts[numLanguages] = { "Arial", "Arial", "Arial", "Arial", "Arial", "Arial", "Arial", "Arial",
+                                               "Microsoft YaHei", "Microsoft YaHei", "Malgun Gothic", "MS UI Gothic" };
+const char* const name = "QUELVA-DRO";
 
-    bool twoLineConnectStep (int language) { return language == Language::german || language == Language::italian; }
+bool twoLineConnectStep (int language) { return language == Language::german || language == Language::italian; }
 
-    /** The update-mode text: Chinese, Korean and Japanese name the device after the buttons. */
-    juce::String updateModeText (int id, int language)
-    {
-        return language >= Language::chineseSimplified ? LayoutFixture::formatted (id, "AUTO/WAKE UP", "TAP", name)
-                                                        : LayoutFixture::formatted (id, name, "AUTO/WAKE UP", "TAP");
-    }
-
-    void addRecovery (std::vector<ExpectedBlock>& blocks, int language, float w, bool withHeading)
-    {
-        const bool en = language == Language::english, twoLines = twoLineConnectStep (language);
-
-        if (withHeading)
-            blocks.push_back ({ LayoutFixture::formatted (TextId::notRecognised, name), true, 105, 20, w - 120, 16, 1 });
-
-        blocks.push_back ({ LayoutFixture::formatted (TextId::connectStep, name), false, 105, 36, w - 120, 32, twoLines ? 2 : 1 });
-        blocks.push_back ({ updateModeText (TextId::updateModeStep, language), false, 105, twoLines ? 65.0f : 52.0f,
-                            w - 120, en ? 32.0f : 48.0f, en ? 2 : 3 });
-        blocks.push_back ({ LayoutFixture::text (TextId::restartStep), false, 105, en ? 81.0f : (twoLines ? 107.0f : 94.0f),
-                            w - 120, 16, 1 });
-    }
-
-    /** The blocks of a screen with a valid file of version 1.23 and a device at 1.05. */
-    std::vector<ExpectedBlock> expectedBlocks (int state, int language, float w)
-    {
-        using F = LayoutFixture;
-        const bool en = language == Language::english;
-        std::vector<ExpectedBlock> blocks;
-
-        switch (state)
-        {
-            case languageChoice:
-                blocks = { { F::text (TextId::languageHeading) + "\n\n", true, 20, 20, w - 40, 0, 0 },
-                           { F::text (TextId::selectLanguage), false, 40, afterB, w - 60, 0, 0 } };
-                break;
-            case noDevice:
-                addRecovery (blocks, language, w, true);
-                break;
-            case readyToUpdate:
-                blocks = { { F::formatted (TextId::updateHeading, name) + "\n\n", true, 20, 20, w - 40, 0, 0 },
-                           { updateModeText (TextId::updateModeHint, language), false, 40,
-                             language == Language::russian ? 51.0f : 36.0f, w - 60, en ? 32.0f : 48.0f, en ? 2 : 3 },
-                           { F::formatted (TextId::currentVersion, 1, 5) + "\n" + F::formatted (TextId::updateVersion, 1, 23),
-                             false, 60, afterB + 5, w - 60, 0, 0 } };
-                break;
-            case updating:
-                blocks = { { F::formatted (TextId::updatingHeading, name) + "\n\n", true, 20, 20, w - 40, 0, 0 },
-                           { F::text (TextId::pleaseWait), false, 40, afterB, w - 60, 0, 0 } };
-                break;
-            case updateComplete:
-                blocks = { { F::formatted (TextId::updateDone, name), false, 20, 20, w - 40, 0, 0 } };
-                break;
-            case updateFailed:
-                blocks = { { F::text (TextId::errorOccurred) + "\n", false, 105, 20, w - 125, 0, 0 } };
-                addRecovery (blocks, language, w, false);
-                break;
-            default:
-                break;
-        }
-
-        return blocks;
-    }
-
-    int warningPixels (const juce::Image& image)
-    {
-        int n = 0;
-
-        for (int y = 15; y < 79; ++y)
-            for (int x = 20; x < 84; ++x)
-                if (const auto c = image.getPixelAt (x, y); c.getRed() > 200 && c.getGreen() > 150 && c.getBlue() < 100)
-                    ++n;
-
-        return n;
-    }
+/** The update-mode text: Chinese, Korean and Japanese name the device after the buttons. */
+juce::String updateModeText (int id, int language)
+{
+    return language >= Language::chineseSimplified ? LayoutFixture::formatted (id, "AUTO/WAKE UP", "TAP", name)
+                                                   : LayoutFixture::formatted (id, name, "AUTO/WAKE UP", "TAP");
 }
+
+void addRecovery (std::vector<ExpectedBlock>& blocks, int language, float w, bool withHeading)
+{
+    const bool en = language == Language::english, twoLines = twoLineConnectStep (language);
+
+    if (withHeading)
+        blocks.push_back ({ LayoutFixture::formatted (TextId::notRecognised, name), true, 105, 20, w - 120, 16, 1 });
+
+    blocks.push_back ({ LayoutFixture::formatted (TextId::connectStep, name), false, 105, 36, w - 120, 32, twoLines ? 2 : 1 });
+    blocks.push_back ({ updateModeText (TextId::updateModeStep, language), false, 105, twoLines ? 65.0f : 52.0f,
+                        w - 120, en ? 32.0f : 48.0f, en ? 2 : 3 });
+    blocks.push_back ({ LayoutFixture::text (TextId::restartStep), false, 105, en ? 81.0f : (twoLines ? 107.0f : 94.0f),
+                        w - 120, 16, 1 });
+}
+
+/** The blocks of a screen with a valid file of version 1.23 and a device at 1.05. */
+std::vector<ExpectedBlock> expectedBlocks (int state, int language, float w)
+{
+    using F = LayoutFixture;
+    const bool en = language == Language::english;
+    std::vector<ExpectedBlock> blocks;
+
+    switch (state)
+    {
+        case languageChoice:
+            blocks = { { F::text (TextId::languageHeading) + "\n\n", true, 20, 20, w - 40, 0, 0 },
+                       { F::text (TextId::selectLanguage), false, 40, afterB, w - 60, 0, 0 } };
+            break;
+        case noDevice:
+            addRecovery (blocks, language, w, true);
+            break;
+        case readyToUpdate:
+            blocks = { { F::formatted (TextId::updateHeading, name) + "\n\n", true, 20, 20, w - 40, 0, 0 },
+                       { updateModeText (TextId::updateModeHint, language), false, 40,
+                         language == Language::russian ? 51.0f : 36.0f, w - 60, en ? 32.0f : 48.0f, en ? 2 : 3 },
+                       { F::formatted (TextId::currentVersion, 1, 5) + "\n" + F::formatted (TextId::updateVersion, 1, 23),
+                         false, 60, afterB + 5, w - 60, 0, 0 } };
+            break;
+        case updating:
+            blocks = { { F::formatted (TextId::updatingHeading, name) + "\n\n", true, 20, 20, w - 40, 0, 0 },
+                       { F::text (TextId::pleaseWait), false, 40, afterB, w - 60, 0, 0 } };
+            break;
+        case updateComplete:
+            blocks = { { F::formatted (TextId::updateDone, name), false, 20, 20, w - 40, 0, 0 } };
+            break;
+        case updateFailed:
+            blocks = { { F::text (TextId::errorOccurred) + "\n", false, 105, 20, w - 125, 0, 0 } };
+            addRecovery (blocks, language, w, false);
+            break;
+        default:
+            break;
+    }
+
+    return blocks;
+}
+
+int warningPixels (const juce::Image& image)
+{
+    int n = 0;
+
+    for (int y = 15; y < 79; ++y)
+        for (int x = 20; x < 84; ++x)
+            if (const auto c = image.getPixelAt (x, y); c.getRed() > 200 && c.getGreen() > 150 && c.getBlue() < 100)
+                ++n;
+
+    return n;
+}
+} // namespace
 
 //==============================================================================
 TEST_F (LayoutFixture, EveryScreenInEveryLanguageLaysOutItsBlocksInTheirBoxes)
@@ -99,8 +99,7 @@ TEST_F (LayoutFixture, EveryScreenInEveryLanguageLaysOutItsBlocksInTheirBoxes)
         {
             for (int state = languageChoice; state <= updateFailed; ++state)
             {
-                SCOPED_TRACE (juce::String (w) + " x " + juce::String (h) + ", language " + juce::String (language)
-                              + ", screen " + juce::String (state));
+                SCOPED_TRACE (juce::String (w) + " x " + juce::String (h) + ", language " + juce::String (language) + ", screen " + juce::String (state));
                 show (state, language);
                 EXPECT_EQ (juce::Font::getFallbackFontName(), tableFonts[language]);
                 // The component's own size is never shown; there German's connection step, 300
@@ -126,8 +125,7 @@ TEST_F (LayoutFixture, VersionsShowHundredsAndATwoDigitRemainder)
     {
         Access::deviceFirmwareVersion (c()) = version;
         show (readyToUpdate, Language::english);
-        EXPECT_TRUE (layoutText (layout()).endsWith (juce::String ("Current Version: Ver. ") + shown
-                                                     + "\nUpdate Version : Ver. 1.23"))
+        EXPECT_TRUE (layoutText (layout()).endsWith (juce::String ("Current Version: Ver. ") + shown + "\nUpdate Version : Ver. 1.23"))
             << layoutText (layout());
     }
 }
@@ -167,18 +165,33 @@ TEST_F (LayoutFixture, TheImageShowsBesideTheRecoveryInstructionsOnly)
 
 TEST_F (LayoutFixture, WidgetsAreShownLabelledAndPlacedPerScreen)
 {
-    struct Case { int state; bool validFile; const char* ok; const char* cancel; bool cancelLeft; };
-    const Case cases[] =
+    struct Case
     {
-        { languageChoice, true, "OK", "Cancel", true },   { languageChoice, false, "OK", "Cancel", true },
-        { noDevice, true, nullptr, "Close", false },      { noDevice, false, nullptr, "OK", false },
-        { readyToUpdate, true, "Start", "Close", true },  { readyToUpdate, false, nullptr, "OK", false },
-        { updating, true, nullptr, nullptr, false },      { updating, false, nullptr, "OK", false },
-        { updateComplete, true, nullptr, "OK", false },   { updateFailed, true, nullptr, "OK", false },
+        int state;
+        bool validFile;
+        const char* ok;
+        const char* cancel;
+        bool cancelLeft;
+    };
+    const Case cases[] = {
+        { languageChoice, true, "OK", "Cancel", true },
+        { languageChoice, false, "OK", "Cancel", true },
+        { noDevice, true, nullptr, "Close", false },
+        { noDevice, false, nullptr, "OK", false },
+        { readyToUpdate, true, "Start", "Close", true },
+        { readyToUpdate, false, nullptr, "OK", false },
+        { updating, true, nullptr, nullptr, false },
+        { updating, false, nullptr, "OK", false },
+        { updateComplete, true, nullptr, "OK", false },
+        { updateFailed, true, nullptr, "OK", false },
     };
 
     // The worked boxes: right button, left button, language box and progress bar.
-    struct Size { int w, h; juce::Rectangle<int> right, left, bar; };
+    struct Size
+    {
+        int w, h;
+        juce::Rectangle<int> right, left, bar;
+    };
     const Size sizes[] = { { 426, 176, { 306, 136, 100, 20 }, { 196, 136, 100, 20 }, { 20, 78, 386, 20 } },
                            { 420, 170, { 300, 130, 100, 20 }, { 190, 130, 100, 20 }, { 20, 75, 380, 20 } } };
 

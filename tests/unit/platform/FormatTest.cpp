@@ -6,24 +6,24 @@
 
 namespace
 {
-    int measure (const char* format, ...)
-    {
-        va_list args;
-        va_start (args, format);
-        const int n = _vscprintf (format, args);
-        va_end (args);
-        return n;
-    }
-
-    int format (char* buffer, size_t size, const char* fmt, ...)
-    {
-        va_list args;
-        va_start (args, fmt);
-        const int n = vsprintf_s (buffer, size, fmt, args);
-        va_end (args);
-        return n;
-    }
+int measure (const char* format, ...)
+{
+    va_list args;
+    va_start (args, format);
+    const int n = _vscprintf (format, args);
+    va_end (args);
+    return n;
 }
+
+int format (char* buffer, size_t size, const char* fmt, ...)
+{
+    va_list args;
+    va_start (args, fmt);
+    const int n = vsprintf_s (buffer, size, fmt, args);
+    va_end (args);
+    return n;
+}
+} // namespace
 
 TEST (RuntimeFormatting, MeasureThenFormatGivesTheWholeText)
 {

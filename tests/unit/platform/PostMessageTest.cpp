@@ -17,7 +17,7 @@ LRESULT ignoreMessages (HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindow
 
 WNDCLASSA makeClass (const char* name)
 {
-    WNDCLASSA c{};
+    WNDCLASSA c {};
     c.lpfnWndProc = ignoreMessages;
     c.hInstance = GetModuleHandleA (nullptr);
     c.hCursor = LoadCursorA (nullptr, IDC_ARROW);
@@ -86,8 +86,7 @@ TEST (PostMessage, MessagesFromManyThreadsArriveOnTheMessageThreadInOrderPerWind
                                       // Past the queue's quota, wait for the loop to catch up.
                                       while (! PostMessageA ((i % 2) != 0 ? b.handle() : a.handle(), WM_USER + 3, (WPARAM) (t * 100000 + i), 0))
                                           std::this_thread::yield();
-                                  }
-                              });
+                                  } });
     }
 
     const bool all = runMessageLoopUntil ([&]
@@ -99,7 +98,7 @@ TEST (PostMessage, MessagesFromManyThreadsArriveOnTheMessageThreadInOrderPerWind
 
     ASSERT_TRUE (all);
 
-    for (auto* w : {&a, &b})
+    for (auto* w : { &a, &b })
     {
         std::vector<int> last (threads, -1);
 

@@ -11,29 +11,34 @@
 
 namespace
 {
-    struct LanguageChoice : ::testing::Test
+struct LanguageChoice : ::testing::Test
+{
+    ~LanguageChoice() override
     {
-        ~LanguageChoice() override
-        {
-            TxtLoader::deleteInstance();
-            setLocaleFactsForTesting (nullptr);
-        }
+        TxtLoader::deleteInstance();
+        setLocaleFactsForTesting (nullptr);
+    }
 
-        // A fresh singleton that chose its language from these facts, given through the locale layer.
-        static TxtLoader* loaderFor (LANGID userDefault, std::vector<std::string> installed)
-        {
-            LocaleFacts facts { std::move (installed), userDefault };
-            setLocaleFactsForTesting (&facts);
-            TxtLoader::deleteInstance();
-            return TxtLoader::getInstance();
-        }
-    };
-}
+    // A fresh singleton that chose its language from these facts, given through the locale layer.
+    static TxtLoader* loaderFor (LANGID userDefault, std::vector<std::string> installed)
+    {
+        LocaleFacts facts { std::move (installed), userDefault };
+        setLocaleFactsForTesting (&facts);
+        TxtLoader::deleteInstance();
+        return TxtLoader::getInstance();
+    }
+};
+} // namespace
 
 TEST_F (LanguageChoice, UserDefaultAndInstalledLocalesDecide)
 {
     // user default, the locale that makes its language available, the choice with that locale
-    struct Case { LANGID user; const char* locale; int expected; };
+    struct Case
+    {
+        LANGID user;
+        const char* locale;
+        int expected;
+    };
     const Case cases[] = {
         { 0x0409, "00000409", Language::english },
         { 0x0c0a, "00000C0A", Language::spanish },
@@ -79,7 +84,8 @@ TEST_F (LanguageChoice, LanguagesSwitchAndGettersStayInRange)
 {
     auto* loader = loaderFor (0x0407, { "00000407" });
     ASSERT_EQ (loader->currentLanguage, Language::german);
-    EXPECT_EQ (loader->getText (TextId::close), juce::String::fromUTF8 ("Schlie\xC3\x9F" "en"));
+    EXPECT_EQ (loader->getText (TextId::close), juce::String::fromUTF8 ("Schlie\xC3\x9F"
+                                                                        "en"));
     EXPECT_EQ (loader->getCurrentFont(), "Arial");
 
     loader->setLanguage (Language::english);
@@ -142,7 +148,10 @@ TEST (LocaleLayer, NamesAndEnvironmentMapToWindowsLanguageIds)
 TEST (LocaleLayer, EnumeratesTheLocalesTheCLibraryCanLoad)
 {
     static std::vector<std::string> seen;
-    EXPECT_EQ (EnumSystemLocalesA ([] (LPSTR id) -> BOOL { seen.push_back (id); return TRUE; }, LCID_INSTALLED), TRUE);
+    EXPECT_EQ (EnumSystemLocalesA ([] (LPSTR id) -> BOOL
+                                   { seen.push_back (id); return TRUE; },
+                                   LCID_INSTALLED),
+               TRUE);
 
     for (const auto& id : seen)
         EXPECT_TRUE (id.size() == 8 && id.find_first_not_of ("0123456789ABCDEF") == std::string::npos) << id;
@@ -161,7 +170,9 @@ TEST (LocaleLayer, EnumeratesTheLocalesTheCLibraryCanLoad)
 
     // A callback returning FALSE ends the enumeration; no callback is refused.
     seen.clear();
-    EnumSystemLocalesA ([] (LPSTR id) -> BOOL { seen.push_back (id); return FALSE; }, LCID_SUPPORTED);
+    EnumSystemLocalesA ([] (LPSTR id) -> BOOL
+                        { seen.push_back (id); return FALSE; },
+                        LCID_SUPPORTED);
     EXPECT_EQ (seen.size(), 1u);
     EXPECT_EQ (EnumSystemLocalesA (nullptr, LCID_INSTALLED), FALSE);
 }

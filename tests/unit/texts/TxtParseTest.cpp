@@ -7,40 +7,39 @@
 
 namespace
 {
-    const juce::String unset ("<unset>");
+const juce::String unset ("<unset>");
 
-    // Parses from an exactly sized copy, so the sanitizer build catches any read past the block.
-    std::vector<juce::String> parseBlock (const std::string& block, TxtSection wanted, int maxCount = 6)
-    {
-        std::vector<char> bytes (block.begin(), block.end());
-        std::vector<juce::String> out ((size_t) maxCount + 1, unset);
-        TxtLoader::parse (bytes.data(), (int) bytes.size(), wanted, out.data(), maxCount);
-        return out;
-    }
-
-    std::string unquoted (const std::string& line)
-    {
-        std::vector<char> out (line.size() + 1, 'X');
-        TxtLoader::unquote (line.c_str(), out.data());
-        return out.data();
-    }
-
-    std::vector<juce::String> expect (std::initializer_list<const char*> stored, size_t total)
-    {
-        std::vector<juce::String> v;
-        for (auto* s : stored)
-            v.push_back (juce::String::fromUTF8 (s));
-        v.resize (total, unset);
-        return v;
-    }
+// Parses from an exactly sized copy, so the sanitizer build catches any read past the block.
+std::vector<juce::String> parseBlock (const std::string& block, TxtSection wanted, int maxCount = 6)
+{
+    std::vector<char> bytes (block.begin(), block.end());
+    std::vector<juce::String> out ((size_t) maxCount + 1, unset);
+    TxtLoader::parse (bytes.data(), (int) bytes.size(), wanted, out.data(), maxCount);
+    return out;
 }
+
+std::string unquoted (const std::string& line)
+{
+    std::vector<char> out (line.size() + 1, 'X');
+    TxtLoader::unquote (line.c_str(), out.data());
+    return out.data();
+}
+
+std::vector<juce::String> expect (std::initializer_list<const char*> stored, size_t total)
+{
+    std::vector<juce::String> v;
+    for (auto* s : stored)
+        v.push_back (juce::String::fromUTF8 (s));
+    v.resize (total, unset);
+    return v;
+}
+} // namespace
 
 TEST (TxtParse, LineEndsCrLfLoneCrAndLoneLfGiveTheSameEntries)
 {
     for (const std::string eol : { "\r\n", "\r", "\n" })
     {
-        const std::string block = "\xEF\xBB\xBF" + eol + ":STR" + eol + eol + "\"\"" + eol + eol
-                                  + "\"one\"" + eol + "\"two\"" + eol + eol + ":EOF" + eol;
+        const std::string block = "\xEF\xBB\xBF" + eol + ":STR" + eol + eol + "\"\"" + eol + eol + "\"one\"" + eol + "\"two\"" + eol + eol + ":EOF" + eol;
         EXPECT_EQ (parseBlock (block, TxtSection::str), expect ({ "", "one", "two" }, 7)) << (int) eol.size();
     }
 
@@ -93,7 +92,9 @@ TEST (TxtParse, UnquoteEscapes)
 
 TEST (TxtParse, Utf8ArrivesAsCharacters)
 {
-    const auto out = parseBlock (":LANG\n\"Fran\xC3\xA7" "ais\"\n\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"\n", TxtSection::lang);
+    const auto out = parseBlock (":LANG\n\"Fran\xC3\xA7"
+                                 "ais\"\n\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"\n",
+                                 TxtSection::lang);
     EXPECT_EQ (out[0].length(), 8);
     EXPECT_EQ (out[0][4], (juce::juce_wchar) 0x00e7);
     EXPECT_EQ (out[1].length(), 3);
@@ -113,7 +114,9 @@ TEST (TxtParse, BadInputHasASafeOutcome)
     EXPECT_EQ (parseBlock (":STR\nno quote\n\"b\"\n", TxtSection::str), expect ({ "", "b" }, 7));
 
     // Malformed UTF-8 is replaced byte by byte, never handed to juce::String as it stands.
-    EXPECT_EQ (parseBlock (":STR\n\"\x80" "abcdefghijklmnop\"\n\"\xC0\x80z\"\n\"caf\xC3\"\n\"\xED\xA0\x80\"\n", TxtSection::str),
+    EXPECT_EQ (parseBlock (":STR\n\"\x80"
+                           "abcdefghijklmnop\"\n\"\xC0\x80z\"\n\"caf\xC3\"\n\"\xED\xA0\x80\"\n",
+                           TxtSection::str),
                expect ({ "?abcdefghijklmnop", "??z", "caf?", "???" }, 7));
 
     // Embedded NUL bytes end the line's text early but not the block.

@@ -10,94 +10,95 @@
 
 namespace
 {
-    const char* const englishTexts[numTexts] = {
-        "", "WZH", "QUELVA-DRO", "Updater Program", "OK", "Start", "Cancel", "Close",
-        "Language Selections", "Please select a language.", "There is an error in the update file.",
-        "Your %s is not connected.", "Updates the version of your %s firmware.",
-        "Current Version: Ver. %d.%02d", "Update Version : Ver. %d.%02d", "Updating your %s firmware.",
-        "Please wait for a few moments until the update process is complete.",
-        "The update of your version of the %s firmware is now complete.", "An error has occurred.",
-        "It was not possible to update the program.", "Your %s is not recognized.",
-        "1. Connect your %s and your computer using a USB cable.",
-        "2. Start your %s in update mode by pressing the power button while pressing the [%s] button and the [%s] button.",
-        "3. Restart this program.",
-        "Start your %s in update mode by pressing the power button while pressing the [%s] button and the [%s] button."
-    };
+const char* const englishTexts[numTexts] = {
+    "", "WZH", "QUELVA-DRO", "Updater Program", "OK", "Start", "Cancel", "Close",
+    "Language Selections", "Please select a language.", "There is an error in the update file.",
+    "Your %s is not connected.", "Updates the version of your %s firmware.",
+    "Current Version: Ver. %d.%02d", "Update Version : Ver. %d.%02d", "Updating your %s firmware.",
+    "Please wait for a few moments until the update process is complete.",
+    "The update of your version of the %s firmware is now complete.", "An error has occurred.",
+    "It was not possible to update the program.", "Your %s is not recognized.",
+    "1. Connect your %s and your computer using a USB cable.",
+    "2. Start your %s in update mode by pressing the power button while pressing the [%s] button and the [%s] button.",
+    "3. Restart this program.",
+    "Start your %s in update mode by pressing the power button while pressing the [%s] button and the [%s] button."
+};
 
-    // Entries that every build must hold exactly as written: { language, TextId } -> UTF-8.
-    const std::map<std::pair<int, int>, std::string> quotedEntries = {
-        { { Language::german, TextId::connectStep }, "1. Verbinden Sie Ihren %s und einen Computer \n\xC3\xBC" "ber ein USB-Kabel." },
-        { { Language::italian, TextId::connectStep }, "1. Collegare il controller %s al computer \nutilizzando un cavo USB." },
-        { { Language::portuguese, TextId::updatingHeading }, "Atualizando o firmware do seu% s." },
-        { { Language::portuguese, TextId::updateDone }, "A vers\xC3\xA3o foi actualizada." },
-        { { Language::korean, TextId::updateDone }, u8"버전 업데이트 되었습니다." },
-        { { Language::chineseSimplified, TextId::updateModeStep }, u8"2. 通过按电源按钮，同时按[%s]按钮和[%s]按钮，\n以更新模式启动%s。" },
-        { { Language::chineseSimplified, TextId::updateModeHint }, u8"通过按电源按钮，同时按[%s]按钮和[%s]按钮，\n以更新模式启动%s。" },
-        { { Language::chineseTraditional, TextId::updateModeStep }, u8"2. 按下電源開關的同時按住[%s]鍵和[%s]鍵，\n就會以更新模式開啟%s。" },
-        { { Language::chineseTraditional, TextId::updateModeHint }, u8"按下電源開關的同時按住[%s]鍵和[%s]鍵，\n就會以更新模式開啟%s。" },
-        { { Language::korean, TextId::updateModeStep }, u8"2. [%s]와 [%s] 버튼을 누른 상태에서 전원 버튼을 눌러, %s를 업데이트 모드로 기동하십시오." },
-        { { Language::korean, TextId::updateModeHint }, u8"[%s]와 [%s] 버튼을 누른 상태에서 전원 버튼을 눌러, %s를 업데이트 모드로 기동하십시오." },
-        { { Language::japanese, TextId::updateModeStep }, u8"2. [%s]と[%s]を押しながら\n電源ボタンを押し、%sをアップデートモードで起動してください。" },
-        { { Language::japanese, TextId::updateModeHint }, u8"[%s]と[%s]を押しながら\n電源ボタンを押し、%sをアップデートモードで起動してください。" },
-    };
+// Entries that every build must hold exactly as written: { language, TextId } -> UTF-8.
+const std::map<std::pair<int, int>, std::string> quotedEntries = {
+    { { Language::german, TextId::connectStep }, "1. Verbinden Sie Ihren %s und einen Computer \n\xC3\xBC"
+                                                 "ber ein USB-Kabel." },
+    { { Language::italian, TextId::connectStep }, "1. Collegare il controller %s al computer \nutilizzando un cavo USB." },
+    { { Language::portuguese, TextId::updatingHeading }, "Atualizando o firmware do seu% s." },
+    { { Language::portuguese, TextId::updateDone }, "A vers\xC3\xA3o foi actualizada." },
+    { { Language::korean, TextId::updateDone }, u8"버전 업데이트 되었습니다." },
+    { { Language::chineseSimplified, TextId::updateModeStep }, u8"2. 通过按电源按钮，同时按[%s]按钮和[%s]按钮，\n以更新模式启动%s。" },
+    { { Language::chineseSimplified, TextId::updateModeHint }, u8"通过按电源按钮，同时按[%s]按钮和[%s]按钮，\n以更新模式启动%s。" },
+    { { Language::chineseTraditional, TextId::updateModeStep }, u8"2. 按下電源開關的同時按住[%s]鍵和[%s]鍵，\n就會以更新模式開啟%s。" },
+    { { Language::chineseTraditional, TextId::updateModeHint }, u8"按下電源開關的同時按住[%s]鍵和[%s]鍵，\n就會以更新模式開啟%s。" },
+    { { Language::korean, TextId::updateModeStep }, u8"2. [%s]와 [%s] 버튼을 누른 상태에서 전원 버튼을 눌러, %s를 업데이트 모드로 기동하십시오." },
+    { { Language::korean, TextId::updateModeHint }, u8"[%s]와 [%s] 버튼을 누른 상태에서 전원 버튼을 눌러, %s를 업데이트 모드로 기동하십시오." },
+    { { Language::japanese, TextId::updateModeStep }, u8"2. [%s]と[%s]を押しながら\n電源ボタンを押し、%sをアップデートモードで起動してください。" },
+    { { Language::japanese, TextId::updateModeHint }, u8"[%s]と[%s]を押しながら\n電源ボタンを押し、%sをアップデートモードで起動してください。" },
+};
 
-    std::vector<std::string> splitCrLf (const char* data, int size)
-    {
-        std::vector<std::string> lines;
-        const std::string all (data, (size_t) size);
-        size_t start = 0;
+std::vector<std::string> splitCrLf (const char* data, int size)
+{
+    std::vector<std::string> lines;
+    const std::string all (data, (size_t) size);
+    size_t start = 0;
 
-        for (size_t eol; (eol = all.find ("\r\n", start)) != std::string::npos; start = eol + 2)
-            lines.push_back (all.substr (start, eol - start));
+    for (size_t eol; (eol = all.find ("\r\n", start)) != std::string::npos; start = eol + 2)
+        lines.push_back (all.substr (start, eol - start));
 
-        EXPECT_EQ (start, all.size()) << "the last line must end in CR LF";
-        return lines;
-    }
-
-    std::vector<juce::String> table (int language)
-    {
-        std::vector<juce::String> out (numTexts + 1, "<unset>");
-        TxtLoader::parseLanguage (language, TxtSection::str, out.data(), numTexts + 1);
-        return out;
-    }
-
-    // printf conversions in order, each as written ("%s", "% s", "%02d").
-    std::vector<std::string> conversions (const std::string& format)
-    {
-        std::vector<std::string> found;
-
-        for (size_t i = format.find ('%'); i != std::string::npos; i = format.find ('%', i))
-        {
-            const size_t end = format.find_first_not_of ("-+ #0123456789.hlzjt", i + 1);
-            found.push_back (format.substr (i, end == std::string::npos ? std::string::npos : end - i + 1));
-            i = end == std::string::npos ? end : end + 1;
-        }
-
-        return found;
-    }
-
-    // As the screens format: measure, then format into a buffer of exactly that size.
-    juce::String formatText (const char* format, ...)
-    {
-        va_list args;
-        va_start (args, format);
-        const int length = _vscprintf (format, args);
-        va_end (args);
-
-        if (length < 0)
-            return "<failed>";
-
-        std::vector<char> buffer ((size_t) length + 1);
-        va_start (args, format);
-        const int written = vsprintf_s (buffer.data(), buffer.size(), format, args);
-        va_end (args);
-
-        if (written != length || ! juce::CharPointer_UTF8::isValidString (buffer.data(), length))
-            return "<failed>";
-
-        return juce::String::fromUTF8 (buffer.data(), length);
-    }
+    EXPECT_EQ (start, all.size()) << "the last line must end in CR LF";
+    return lines;
 }
+
+std::vector<juce::String> table (int language)
+{
+    std::vector<juce::String> out (numTexts + 1, "<unset>");
+    TxtLoader::parseLanguage (language, TxtSection::str, out.data(), numTexts + 1);
+    return out;
+}
+
+// printf conversions in order, each as written ("%s", "% s", "%02d").
+std::vector<std::string> conversions (const std::string& format)
+{
+    std::vector<std::string> found;
+
+    for (size_t i = format.find ('%'); i != std::string::npos; i = format.find ('%', i))
+    {
+        const size_t end = format.find_first_not_of ("-+ #0123456789.hlzjt", i + 1);
+        found.push_back (format.substr (i, end == std::string::npos ? std::string::npos : end - i + 1));
+        i = end == std::string::npos ? end : end + 1;
+    }
+
+    return found;
+}
+
+// As the screens format: measure, then format into a buffer of exactly that size.
+juce::String formatText (const char* format, ...)
+{
+    va_list args;
+    va_start (args, format);
+    const int length = _vscprintf (format, args);
+    va_end (args);
+
+    if (length < 0)
+        return "<failed>";
+
+    std::vector<char> buffer ((size_t) length + 1);
+    va_start (args, format);
+    const int written = vsprintf_s (buffer.data(), buffer.size(), format, args);
+    va_end (args);
+
+    if (written != length || !juce::CharPointer_UTF8::isValidString (buffer.data(), length))
+        return "<failed>";
+
+    return juce::String::fromUTF8 (buffer.data(), length);
+}
+} // namespace
 
 TEST (TxtTables, BlocksHaveTheirLineLayout)
 {
@@ -115,8 +116,7 @@ TEST (TxtTables, BlocksHaveTheirLineLayout)
         EXPECT_EQ (lines[30], ":EOF");
 
         for (size_t i = 5; i < 29; ++i) // one quoted entry per line, no lone CR or LF
-            EXPECT_TRUE (lines[i].size() > 2 && lines[i].front() == '"' && lines[i].back() == '"'
-                         && lines[i].find_first_of ("\r\n") == std::string::npos) << lines[i];
+            EXPECT_TRUE (lines[i].size() > 2 && lines[i].front() == '"' && lines[i].back() == '"' && lines[i].find_first_of ("\r\n") == std::string::npos) << lines[i];
     }
 
     const auto common = splitCrLf (commonTextBlock, commonTextBlockSize);
@@ -191,10 +191,7 @@ TEST (TxtTables, PlaceholdersLineBreaksAndEscapesMatchEnglish)
 
             EXPECT_EQ (conversions (text), expected);
 
-            const bool breaks = ((language == Language::german || language == Language::italian) && id == TextId::connectStep)
-                                || ((language == Language::chineseSimplified || language == Language::chineseTraditional
-                                     || language == Language::japanese)
-                                    && (id == TextId::updateModeStep || id == TextId::updateModeHint));
+            const bool breaks = ((language == Language::german || language == Language::italian) && id == TextId::connectStep) || ((language == Language::chineseSimplified || language == Language::chineseTraditional || language == Language::japanese) && (id == TextId::updateModeStep || id == TextId::updateModeHint));
             EXPECT_EQ (std::count (text.begin(), text.end(), '\n'), breaks ? 1 : 0);
             EXPECT_EQ (text.find_first_of ("\r\t\"\\"), std::string::npos);
         }
@@ -236,8 +233,7 @@ TEST (TxtTables, EveryEntryFormatsWithTheScreensArguments)
                 // Languages 8 to 11 take the button labels first and the name last.
                 const auto result = language >= Language::chineseSimplified ? formatText (text, "AUTO/WAKE UP", "TAP", name)
                                                                             : formatText (text, name, "AUTO/WAKE UP", "TAP");
-                EXPECT_TRUE (result.contains ("[AUTO/WAKE UP]") && result.contains ("[TAP]") && result.contains (name)
-                             && ! result.contains ("[QUELVA-DRO]")) << result;
+                EXPECT_TRUE (result.contains ("[AUTO/WAKE UP]") && result.contains ("[TAP]") && result.contains (name) && !result.contains ("[QUELVA-DRO]")) << result;
             }
             else if (withName.count (id) != 0)
             {

@@ -7,7 +7,8 @@
 
 TEST (Crc16, KnownValues)
 {
-    const auto crc = [] (const std::string& s) { return MainComponent::calcCrc16 ((const juce::uint8*) s.data(), (int) s.size()); };
+    const auto crc = [] (const std::string& s)
+    { return MainComponent::calcCrc16 ((const juce::uint8*) s.data(), (int) s.size()); };
 
     EXPECT_EQ (crc ("123456789"), 0x31C3);
     EXPECT_EQ (crc ("A"), 0x58E5);
@@ -35,9 +36,26 @@ TEST (Crc16, MatchesBitwiseReferenceOnRandomData)
 
 TEST (HexDigitValue, DigitsAndBothLetterCases)
 {
-    const struct { int c; int value; } cases[] {
-        { '0', 0 }, { '7', 7 }, { '9', 9 }, { 'a', 10 }, { 'B', 11 }, { 'f', 15 }, { 'F', 15 },
-        { 'g', 0 }, { 'G', 0 }, { '-', 0 }, { '@', 0 }, { '`', 0 }, { 0, 0 }, { 0xc1, 0 }, { 0xe6, 0 },
+    const struct
+    {
+        int c;
+        int value;
+    } cases[] {
+        { '0', 0 },
+        { '7', 7 },
+        { '9', 9 },
+        { 'a', 10 },
+        { 'B', 11 },
+        { 'f', 15 },
+        { 'F', 15 },
+        { 'g', 0 },
+        { 'G', 0 },
+        { '-', 0 },
+        { '@', 0 },
+        { '`', 0 },
+        { 0, 0 },
+        { 0xc1, 0 },
+        { 0xe6, 0 },
     };
 
     for (const auto& c : cases)

@@ -7,58 +7,68 @@
 
 namespace
 {
-    using Access = MainComponentTestAccess;
+using Access = MainComponentTestAccess;
 
-    constexpr juce::uint32 untouchedSize = 0xdeadbeef;
-    constexpr juce::uint16 untouchedCrc = 0xbeef;
+constexpr juce::uint32 untouchedSize = 0xdeadbeef;
+constexpr juce::uint16 untouchedCrc = 0xbeef;
 
-    std::unique_ptr<MainComponent> componentWithMarkedImageFields()
-    {
-        auto component = Access::createMembersOnly();
-        Access::imageSize (*component) = untouchedSize;
-        Access::imageCrc (*component) = untouchedCrc;
-        Access::imageWrite (*component) = 7;
-        return component;
-    }
-
-    void expectImageFieldsUntouched (MainComponent& c)
-    {
-        EXPECT_EQ (Access::imageSize (c), untouchedSize);
-        EXPECT_EQ (Access::imageCrc (c), untouchedCrc);
-        EXPECT_EQ (Access::imageWrite (c), 7);
-    }
-
-    /** A stream that claims a length and delivers its content a few bytes per read. */
-    struct ScriptedStream : juce::InputStream
-    {
-        ScriptedStream (juce::int64 claimedLength, std::string bytes, int bytesPerRead)
-            : claimed (claimedLength), content (std::move (bytes)), chunk (bytesPerRead) {}
-
-        juce::int64 getTotalLength() override { return claimed; }
-        bool isExhausted() override { return position >= content.size(); }
-        juce::int64 getPosition() override { return (juce::int64) position; }
-        bool setPosition (juce::int64) override { return false; }
-
-        int read (void* dest, int n) override
-        {
-            ++reads;
-            const auto count = std::min ({ (size_t) n, (size_t) chunk, content.size() - position });
-            std::memcpy (dest, content.data() + position, count);
-            position += count;
-            return (int) count;
-        }
-
-        juce::int64 claimed;
-        std::string content;
-        int chunk;
-        size_t position = 0;
-        int reads = 0;
-    };
+std::unique_ptr<MainComponent> componentWithMarkedImageFields()
+{
+    auto component = Access::createMembersOnly();
+    Access::imageSize (*component) = untouchedSize;
+    Access::imageCrc (*component) = untouchedCrc;
+    Access::imageWrite (*component) = 7;
+    return component;
 }
+
+void expectImageFieldsUntouched (MainComponent& c)
+{
+    EXPECT_EQ (Access::imageSize (c), untouchedSize);
+    EXPECT_EQ (Access::imageCrc (c), untouchedCrc);
+    EXPECT_EQ (Access::imageWrite (c), 7);
+}
+
+/** A stream that claims a length and delivers its content a few bytes per read. */
+struct ScriptedStream : juce::InputStream
+{
+    ScriptedStream (juce::int64 claimedLength, std::string bytes, int bytesPerRead)
+        : claimed (claimedLength)
+        , content (std::move (bytes))
+        , chunk (bytesPerRead)
+    {
+    }
+
+    juce::int64 getTotalLength() override { return claimed; }
+    bool isExhausted() override { return position >= content.size(); }
+    juce::int64 getPosition() override { return (juce::int64) position; }
+    bool setPosition (juce::int64) override { return false; }
+
+    int read (void* dest, int n) override
+    {
+        ++reads;
+        const auto count = std::min ({ (size_t) n, (size_t) chunk, content.size() - position });
+        std::memcpy (dest, content.data() + position, count);
+        position += count;
+        return (int) count;
+    }
+
+    juce::int64 claimed;
+    std::string content;
+    int chunk;
+    size_t position = 0;
+    int reads = 0;
+};
+} // namespace
 
 TEST (UpdateFileContent, ValidityFromLengthMagicAndVersion)
 {
-    const struct { size_t length; const char* magic; const char* digits; int valid, version, payload; } cases[] {
+    const struct
+    {
+        size_t length;
+        const char* magic;
+        const char* digits;
+        int valid, version, payload;
+    } cases[] {
         { 36, "VN382", "001", 0, -1, 0 }, // header only
         { 37, "VN382", "001", 1, 1, 1 },
         { 37, "VN382", "000", 0, -1, 0 },

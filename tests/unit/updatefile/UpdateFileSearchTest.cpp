@@ -7,16 +7,16 @@
 
 namespace
 {
-    using Access = MainComponentTestAccess;
+using Access = MainComponentTestAccess;
 
-    /** Runs the constructor's file steps over the folder; gives the name it kept. */
-    juce::String searchResult()
-    {
-        auto component = Access::createMembersOnly();
-        Access::checkUpdateFile (*component);
-        return Access::updateFileName (*component);
-    }
+/** Runs the constructor's file steps over the folder; gives the name it kept. */
+juce::String searchResult()
+{
+    auto component = Access::createMembersOnly();
+    Access::checkUpdateFile (*component);
+    return Access::updateFileName (*component);
 }
+} // namespace
 
 TEST (UpdateFileSearch, EarlierPrefixWinsWhateverTheListingOrder)
 {
@@ -66,22 +66,27 @@ TEST (UpdateFileSearch, TheFirstListedFileOfOnePrefixIsTaken)
 
 TEST (UpdateFileSearch, NameRules)
 {
-    const struct { const char* name; const char* prefix; bool passes; } cases[] {
-        { "vn382_.upd", "vn382_", false },                         // 10 bytes
-        { "vn382_1.upd", "vn382_", false },                        // 11
-        { "vn382_12.upd", "vn382_", true },                        // 12
-        { "vn382_123456789.upd", "vn382_", true },                 // 19
-        { "vn382_1234567890.upd", "vn382_", false },               // 20
-        { "quelva-dro_1.upd", "quelva-dro_", true },               // 16
+    const struct
+    {
+        const char* name;
+        const char* prefix;
+        bool passes;
+    } cases[] {
+        { "vn382_.upd", "vn382_", false },                                      // 10 bytes
+        { "vn382_1.upd", "vn382_", false },                                     // 11
+        { "vn382_12.upd", "vn382_", true },                                     // 12
+        { "vn382_123456789.upd", "vn382_", true },                              // 19
+        { "vn382_1234567890.upd", "vn382_", false },                            // 20
+        { "quelva-dro_1.upd", "quelva-dro_", true },                            // 16
         { "vn382_\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.upd", "vn382_", true },   // 13 characters, 19 bytes
         { "vn382_\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9ex.upd", "vn382_", false }, // 14 characters, 20 bytes
-        { "vn382_v1.2.upd", "vn382_", false },                     // the text from the first '.' is ".2.upd"
-        { "vn382_v1.updx", "vn382_", true },                       // nothing after ".upd" is looked at
+        { "vn382_v1.2.upd", "vn382_", false },                                  // the text from the first '.' is ".2.upd"
+        { "vn382_v1.updx", "vn382_", true },                                    // nothing after ".upd" is looked at
         { "vn382_v1.UPD", "vn382_", false },
         { "VN382_V1.UPD", "VN382_", false },
         { "Vn382_v1.upd", "vn382_", false },
         { "Vn382_v1.upd", "VN382_", false },
-        { "vn382_v1_upd", "vn382_", false },                       // no '.'
+        { "vn382_v1_upd", "vn382_", false }, // no '.'
         { "vn38", "vn382_", false },
     };
 
@@ -109,7 +114,8 @@ TEST (UpdateFileSearch, FoldersSubFoldersAndWrongCaseAreNotFound)
 TEST (UpdateFileSearch, NonAsciiNameIsKeptAsUtf8AndLoadedAgain)
 {
     ScopedExecutableFolder dir;
-    const char* name = "vn382_\xc3\xbc" "1.upd"; // 13 bytes
+    const char* name = "vn382_\xc3\xbc"
+                       "1.upd"; // 13 bytes
     dir.write (name, updateFileBytes (40, "VN382", "123"));
 
     auto component = Access::createMembersOnly();
