@@ -1,0 +1,208 @@
+// The screen state machine of a whole component, driven by devsim arriving and leaving, the
+// buttons, posts from other threads and the device's reports.
+
+#include <gtest/gtest.h>
+
+#include "resources/TxtLoader.h"
+#include "support/AppRig.h"
+#include "support/MessageLoop.h"
+#include "updater/AlineButton.h"
+
+#include <thread>
+
+using namespace testsupport;
+
+namespace
+{
+struct Screens : ::testing::Test
+{
+    AppRig rig;
+    using Access = MainComponentTestAccess;
+
+    void SetUp() override { rig.dir.write ("vn382_v123.upd", updateFile (4000)); }
+
+    /** The widgets shown, as "ok:<text> cancel:<text> box bar". */
+    std::string shown()
+    {
+        auto& c = rig.component();
+        juce::StringArray parts;
+
+        if (Access::okButton (c)->isVisible())
+            parts.add ("ok:" + Access::okButton (c)->getButtonText());
+        if (Access::cancelButton (c)->isVisible())
+            parts.add ("cancel:" + Access::cancelButton (c)->getButtonText());
+        if (Access::languageBox (c)->isVisible())
+            parts.add ("box");
+        if (Access::progressBar (c)->isVisible())
+            parts.add ("bar");
+
+        return parts.joinIntoString (" ").toStdString();
+    }
+
+    static std::string text (int id) { return TxtLoader::getInstance()->getText (id).toStdString(); }
+    HidCtrl& link() { return *Access::hidCtrl (rig.component()); }
+    int firmware() { return Access::deviceFirmwareVersion (rig.component()); }
+
+    bool connected (bool wanted)
+    {
+        return rig.runUntil ([&]
+                             { return (link().connectionState != ConnectionState::disconnected) == wanted; });
+    }
+
+    void deliver (const Bytes& bytes, juce::uint32 length)
+    {
+        std::fill (std::begin (link().report), std::end (link().report), (juce::uint8) 0);
+        std::copy_n (bytes.begin(), std::min<size_t> (bytes.size(), hidReportSize), link().report);
+        link().reportLength = length;
+        rig.component().onReportReceived();
+    }
+};
+} // namespace
+
+//==============================================================================
+TEST_F (Screens, OkReadsTheLinkAndTheScreensFollowArrivalsAndRemovals)
+{
+    ASSERT_TRUE (rig.startDevice ({ "--firmware", "258" }));
+    rig.create();
+    EXPECT_EQ (rig.screen(), languageChoice);
+    EXPECT_EQ (shown(), "ok:" + text (TextId::ok) + " cancel:" + text (TextId::cancel) + " box");
+
+    // Events on the first screen change nothing; OK reads the link itself.
+    rig.devsim.terminate();
+    ASSERT_TRUE (connected (false));
+    ASSERT_TRUE (rig.startDevice ({ "--firmware", "104" }));
+    ASSERT_TRUE (connected (true));
+    runMessageLoopFor (100);
+    EXPECT_EQ (rig.screen(), languageChoice);
+
+    rig.pressOk();
+    EXPECT_EQ (rig.screen(), readyToUpdate);
+    EXPECT_EQ (firmware(), 104);
+    EXPECT_EQ (shown(), "ok:" + text (TextId::start) + " cancel:" + text (TextId::close));
+
+    rig.devsim.kill(); // gone without a word: its socket stays
+    ASSERT_TRUE (rig.waitForScreen (noDevice));
+    EXPECT_EQ (firmware(), -1);
+    EXPECT_EQ (shown(), "cancel:" + text (TextId::close));
+
+    ASSERT_TRUE (rig.startDevice ({ "--firmware", "202" }));
+    ASSERT_TRUE (rig.waitForScreen (readyToUpdate));
+    EXPECT_EQ (firmware(), 202);
+}
+
+TEST_F (Screens, OkWithoutADeviceShowsNoDevice)
+{
+    rig.create();
+    rig.pressOk();
+    EXPECT_EQ (rig.screen(), noDevice);
+    EXPECT_EQ (firmware(), -1);
+}
+
+TEST_F (Screens, OfSeveralPostsTheLastShowsAndTheFinalScreensRefuseThem)
+{
+    rig.create();
+    rig.component().postScreenState (readyToUpdate);
+    runMessageLoopFor (50);
+    EXPECT_EQ (rig.screen(), languageChoice); // the first screen takes no post
+
+    rig.pressOk();
+    ASSERT_EQ (rig.screen(), noDevice);
+    std::thread poster ([this]
+                        {
+        rig.component().postScreenState (readyToUpdate);
+        rig.component().postScreenState (noDevice);
+        rig.component().postScreenState (updating); });
+    poster.join();
+    ASSERT_TRUE (rig.waitForScreen (updating));
+    EXPECT_EQ (shown(), "bar");
+
+    for (int final : { updateFailed, updateComplete })
+    {
+        Access::screenState (rig.component()) = noDevice;
+        rig.component().postScreenState (final);
+        ASSERT_TRUE (rig.waitForScreen (final));
+        EXPECT_EQ (shown(), "cancel:" + text (TextId::ok));
+
+        for (int state : { readyToUpdate, noDevice, updating, updateComplete, updateFailed })
+            rig.component().postScreenState (state);
+
+        runMessageLoopFor (100);
+        EXPECT_EQ (rig.screen(), final);
+    }
+}
+
+TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
+{
+    for (const bool anyFile : { true, false })
+    {
+        AppRig run;
+
+        if (anyFile)
+            run.dir.write ("vn382_v123.upd", updateFile (4000, "123", "VN383"));
+
+        ASSERT_TRUE (run.startDevice());
+        run.create();
+        run.pressOk();
+        EXPECT_EQ (run.screen(), readyToUpdate) << anyFile; // shown as the bad-file screen
+        EXPECT_FALSE (Access::okButton (run.component())->isVisible());
+        EXPECT_EQ (Access::cancelButton (run.component())->getButtonText().toStdString(), text (TextId::ok));
+
+        run.devsim.terminate();
+        run.component().postScreenState (updateComplete);
+        runMessageLoopFor (300);
+        EXPECT_EQ (run.screen(), readyToUpdate);
+        EXPECT_FALSE (run.component().isThreadRunning());
+    }
+}
+
+//==============================================================================
+TEST_F (Screens, ReportsAreCopiedWithinTheirLengthAndWakeTheThreadOnlyWhileUpdating)
+{
+    rig.create();
+    auto* rx = Access::rxReport (rig.component());
+    auto& event = Access::replyEvent (rig.component());
+
+    deliver (Bytes (hidReportSize, 0xAA), 5000); // a length over 1024 is cut to the report
+    deliver ({ 0xF9, 0x28 }, 2);
+    deliver ({ 0x11 }, 0);
+    EXPECT_EQ (Bytes (rx, rx + 3), (Bytes { 0xF9, 0x28, 0xAA }));
+    EXPECT_EQ (rx[1023], 0xAA);
+    EXPECT_FALSE (event.wait (0));
+
+    Access::screenState (rig.component()) = updating;
+    deliver ({ 0xF8 }, 1);
+    EXPECT_TRUE (event.wait (0));
+    deliver ({ 0xF8 }, 0);
+    EXPECT_FALSE (event.wait (0));
+
+    // A removal zero-fills the report and wakes the thread; the screen stays.
+    rig.component().onDeviceRemoved();
+    EXPECT_TRUE (event.wait (0));
+    EXPECT_EQ (Bytes (rx, rx + hidReportSize), Bytes (hidReportSize, 0));
+    runMessageLoopFor (50);
+    EXPECT_EQ (rig.screen(), updating);
+}
+
+// The start reply can reach the message thread before the thread's "updating" post has been
+// applied; it must still wake the thread instead of leaving the start to time out.
+TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
+{
+    ASSERT_TRUE (rig.prepare (updateFile (3000), { "--silent-from", "start" }));
+    rig.pressOk(); // Start; the message loop does not run, so the screen stays
+
+    const auto deadline = Clock::now() + std::chrono::seconds (10);
+
+    while (rig.requests().size() < 1 && Clock::now() < deadline)
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+    ASSERT_EQ (rig.codes(), (std::vector<int> { 0xF0 }));
+    EXPECT_EQ (rig.screen(), readyToUpdate);
+    deliver ({ 0xF8 }, 1);
+
+    while (rig.requests().size() < 2 && Clock::now() < deadline)
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+    EXPECT_EQ (rig.codes(), (std::vector<int> { 0xF0, 0xF1 }));
+    MainComponentTestAccess::quit (rig.component());
+    EXPECT_TRUE (rig.waitForScreen (updateFailed));
+}
