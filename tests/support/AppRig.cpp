@@ -88,21 +88,25 @@ bool AppRig::prepare (const Bytes& file, const std::vector<std::string>& deviceO
 
 bool AppRig::start (const Bytes& file, const std::vector<std::string>& deviceOptions)
 {
-    if (!prepare (file, deviceOptions))
-        return false;
+    const bool ready = prepare (file, deviceOptions);
 
-    pressOk();
-    return true;
+    if (ready)
+        pressOk();
+
+    return ready;
 }
 
-const std::vector<std::pair<Bytes, Clock::time_point>>& AppRig::requests()
+const std::vector<Bytes>& AppRig::requests()
 {
     juce::MemoryBlock all;
     juce::File (bus.file ("requests.log")).loadFileAsData (all);
     const auto* bytes = static_cast<const juce::uint8*> (all.getData());
 
     for (size_t at = logged.size() * 1024; at + 1024 <= all.getSize(); at += 1024)
-        logged.emplace_back (Bytes (bytes + at, bytes + at + 1024), Clock::now());
+    {
+        logged.emplace_back (bytes + at, bytes + at + 1024);
+        seen.push_back (Clock::now());
+    }
 
     return logged;
 }
@@ -112,7 +116,7 @@ std::vector<int> AppRig::codes()
     std::vector<int> c;
 
     for (auto& r : requests())
-        c.push_back (r.first[0]);
+        c.push_back (r[0]);
 
     return c;
 }
@@ -122,20 +126,12 @@ bool AppRig::runUntil (const std::function<bool()>& condition, int timeoutMs)
     return runMessageLoopUntil ([&]
                                 {
         requests();
-        const double p = Access::progress (*main).load();
 
-        if (progressSeen.empty() || progressSeen.back() != p)
+        if (const double p = Access::progress (*main); progressSeen.empty() || progressSeen.back() != p)
             progressSeen.push_back (p);
 
         return condition(); },
                                 timeoutMs);
-}
-
-bool AppRig::waitForScreen (int state, int timeoutMs)
-{
-    return runUntil ([&]
-                     { return screen() == state; },
-                     timeoutMs);
 }
 
 bool AppRig::runToEnd (int timeoutMs)
@@ -147,26 +143,15 @@ bool AppRig::runToEnd (int timeoutMs)
     return final && main->waitForThreadToExit (5000);
 }
 
-bool AppRig::runUntilReceived (int code, size_t count, int timeoutMs)
+double AppRig::msBetween (size_t i, int j)
 {
-    return runUntil ([&]
-                     {
-        const auto c = codes();
-        return (size_t) std::count (c.begin(), c.end(), code) >= count; },
-                     timeoutMs);
-}
-
-double AppRig::msBetween (size_t i, int j) const
-{
-    const auto to = j < 0 ? finalSeen : logged.at ((size_t) j).second;
-    return std::chrono::duration<double, std::milli> (to - logged.at (i).second).count();
+    return std::chrono::duration<double, std::milli> ((j < 0 ? finalSeen : seen.at ((size_t) j)) - seen.at (i)).count();
 }
 
 Bytes AppRig::savedImage() const
 {
     juce::MemoryBlock image;
     juce::File (bus.file ("image.bin")).loadFileAsData (image);
-    const auto* bytes = static_cast<const juce::uint8*> (image.getData());
-    return Bytes (bytes, bytes + image.getSize());
+    return Bytes ((const juce::uint8*) image.getData(), (const juce::uint8*) image.getData() + image.getSize());
 }
 } // namespace testsupport

@@ -1,8 +1,8 @@
 #pragma once
 
 // Shared test support: update files, the CRC oracle, a temporary executable folder, and a whole
-// MainComponent on a private bus with devsim logging every request it receives.
-// Message thread only.
+// MainComponent on a private bus beside devsim, which logs every request and saves the image it
+// received. Message thread only.
 
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace testsupport
@@ -18,7 +17,7 @@ namespace testsupport
 using Bytes = std::vector<juce::uint8>;
 using Clock = std::chrono::steady_clock;
 
-/** An update file: magic at 0, the three version digits at 20, seeded noise elsewhere. */
+/** An update file: magic at 0, the three version digits at 20, noise elsewhere. */
 Bytes updateFile (size_t size, const char* digits = "123", const char* magic = "VN382");
 
 /** CRC-16/XMODEM, one bit at a time as the textbook gives it. */
@@ -33,16 +32,14 @@ struct ExecutableFolder
     const juce::File folder;
 };
 
-//==============================================================================
 class AppRig
 {
 public:
     using Access = MainComponentTestAccess;
 
-    /** Starts devsim with its request log, its saved image and these options. */
     bool startDevice (const std::vector<std::string>& options = {});
 
-    /** Constructs the component as the program does (English texts, the window's size). */
+    /** Constructs the component as the program does, with English texts. */
     void create();
 
     /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link's start-up
@@ -52,35 +49,38 @@ public:
     bool start (const Bytes& file, const std::vector<std::string>& deviceOptions);
 
     void pressOk() { main->buttonClicked (Access::okButton (*main)); }
-    void pressCancel() { main->buttonClicked (Access::cancelButton (*main)); }
     int screen() { return Access::screenState (*main); }
     MainComponent& component() { return *main; }
 
     /** Runs the message loop until condition() holds, reading the log and progress meanwhile. */
     bool runUntil (const std::function<bool()>& condition, int timeoutMs = 10000);
-    bool waitForScreen (int state, int timeoutMs = 10000);
+    bool waitForScreen (int state)
+    {
+        return runUntil ([=]
+                         { return screen() == state; });
+    }
 
     /** Until a final screen shows and the update thread has ended. */
     bool runToEnd (int timeoutMs);
 
-    /** The requests devsim logged, each with the moment the test saw it. */
-    const std::vector<std::pair<Bytes, Clock::time_point>>& requests();
+    /** The requests devsim logged, and their codes (byte 0). */
+    const std::vector<Bytes>& requests();
     std::vector<int> codes();
-    bool runUntilReceived (int code, size_t count, int timeoutMs);
 
-    /** Milliseconds from request i to request j (j = -1: to the final screen). */
-    double msBetween (size_t i, int j = -1) const;
+    /** Milliseconds from when the test saw request i to request j (-1: the final screen). */
+    double msBetween (size_t i, int j = -1);
 
     Bytes savedImage() const;
 
     std::vector<double> progressSeen;
-    Clock::time_point finalSeen {};
     PrivateBus bus;
     ExecutableFolder dir;
     DevsimProcess devsim;
     std::unique_ptr<MainComponent> main;
 
 private:
-    std::vector<std::pair<Bytes, Clock::time_point>> logged;
+    std::vector<Bytes> logged;
+    std::vector<Clock::time_point> seen;
+    Clock::time_point finalSeen {};
 };
 } // namespace testsupport

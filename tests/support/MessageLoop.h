@@ -1,17 +1,35 @@
 #pragma once
 
-// Running the JUCE message loop from a test. Call on the message thread (the test's own
-// thread, see TestMain.cpp).
+// The one way tests run the JUCE message loop: on the message thread (the test's own, see
+// TestMain.cpp), until a condition holds or the deadline has passed.
 
+#include <juce_events/juce_events.h>
+
+#include <chrono>
 #include <functional>
 
 namespace testsupport
 {
-/** Runs the message loop until condition() holds or timeoutMs have passed; returns
-    condition() as it stands at the end. The condition is checked between dispatches.
-*/
-bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs);
+/** Returns condition() as it stands at the end; it is checked between dispatches. */
+inline bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
 
-/** Runs the message loop for ms milliseconds. */
-void runMessageLoopFor (int ms);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    }
+
+    return true;
+}
+
+inline void runMessageLoopFor (int ms)
+{
+    runMessageLoopUntil ([]
+                         { return false; },
+                         ms);
+}
 } // namespace testsupport
