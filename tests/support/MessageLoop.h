@@ -1,8 +1,5 @@
 #pragma once
 
-// The one way tests run the JUCE message loop: on the message thread (the test's own, see
-// TestMain.cpp), until a condition holds or the deadline has passed.
-
 #include <juce_events/juce_events.h>
 
 #include <chrono>
@@ -10,7 +7,9 @@
 
 namespace testsupport
 {
-/** Returns condition() as it stands at the end; it is checked between dispatches. */
+/** Runs the message loop on the message thread (the test's own, see TestMain.cpp) until
+    condition() holds or the time is up; the condition as it stands at the end.
+*/
 inline bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
@@ -18,7 +17,7 @@ inline bool runMessageLoopUntil (const std::function<bool()>& condition, int tim
     while (!condition())
     {
         if (std::chrono::steady_clock::now() >= end)
-            return condition();
+            return false;
 
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
     }

@@ -119,7 +119,7 @@ TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
         EXPECT_FALSE (Access::okButton (run.component())->isVisible());
         EXPECT_EQ (Access::cancelButton (run.component())->getButtonText(), text (TextId::ok));
 
-        run.devsim.terminate();
+        run.devsim.kill();
         run.component().postScreenState (updating);
         runMessageLoopFor (300);
         EXPECT_EQ (run.screen(), readyToUpdate) << anyFile;
