@@ -14,7 +14,6 @@ struct MainComponentTestAccess
 
     static void checkUpdateFile (C& c) { c.checkUpdateFile(); }
     static int loadUpdateFile (C& c, const juce::String& name, const char* magic, int* version) { return c.loadUpdateFile (name, magic, version); }
-    static int loadUpdateStream (C& c, juce::InputStream& s, const char* magic, int* version) { return c.loadUpdateStream (s, magic, version); }
     static int& fileVersion (C& c) { return c.fileVersion; }
     static int& fileValid (C& c) { return c.fileValid; }
     static int& payloadSize (C& c) { return c.payloadSize; }
@@ -34,6 +33,5 @@ struct MainComponentTestAccess
     static int& screenState (C& c) { return c.screenState; }
     static int& deviceFirmwareVersion (C& c) { return c.deviceFirmwareVersion; }
     static juce::uint8* rxReport (C& c) { return c.rxReport; }
-    static juce::WaitableEvent& replyEvent (C& c) { return c.replyEvent; }
     static std::atomic<double>& progress (C& c) { return c.progress; }
 };

@@ -128,31 +128,15 @@ TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
 }
 
 //==============================================================================
-TEST_F (Screens, ReportsAreCopiedWithinTheirLengthAndWakeTheThreadOnlyWhileUpdating)
+TEST_F (Screens, ReportsAreCopiedWithinTheirLength)
 {
     rig.create();
     auto* rx = Access::rxReport (rig.component());
-    auto& event = Access::replyEvent (rig.component());
-
     deliver (Bytes (hidReportSize, 0xAA), 5000); // a length over 1024 is cut to the report
     deliver ({ 0xF9, 0x28 }, 2);
     deliver ({ 0x11 }, 0);
     EXPECT_EQ (Bytes (rx, rx + 3), (Bytes { 0xF9, 0x28, 0xAA }));
     EXPECT_EQ (rx[1023], 0xAA);
-    EXPECT_FALSE (event.wait (0));
-
-    Access::screenState (rig.component()) = updating;
-    deliver ({ 0xF8 }, 1);
-    EXPECT_TRUE (event.wait (0));
-    deliver ({ 0xF8 }, 0);
-    EXPECT_FALSE (event.wait (0));
-
-    // A removal zero-fills the report and wakes the thread; the screen stays.
-    rig.component().onDeviceRemoved();
-    EXPECT_TRUE (event.wait (0));
-    EXPECT_EQ (Bytes (rx, rx + hidReportSize), Bytes (hidReportSize, 0));
-    runMessageLoopFor (50);
-    EXPECT_EQ (rig.screen(), updating);
 }
 
 // The start reply can reach the message thread before the thread's "updating" post has been
@@ -169,13 +153,11 @@ TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
         while (rig.requests().size() < n && Clock::now() < deadline)
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
-        ASSERT_EQ (rig.requests().size(), n);
-        EXPECT_EQ (rig.screen(), readyToUpdate);
-        EXPECT_EQ (rig.codes().back(), n == 1 ? 0xF0 : 0xF1);
-
         if (n == 1)
             deliver ({ 0xF8 }, 1); // the start's acceptance: the begin report follows
     }
+
+    EXPECT_EQ (rig.codes(), (std::vector<int> { 0xF0, 0xF1 }));
 
     MainComponentTestAccess::quit (rig.component());
     EXPECT_TRUE (rig.waitForScreen (updateFailed));
