@@ -4,7 +4,6 @@
 
 #include <juce_core/juce_core.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 

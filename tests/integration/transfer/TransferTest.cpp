@@ -94,6 +94,7 @@ struct Failure
     std::vector<std::string> options;
     std::vector<int> codes;
     std::vector<std::array<int, 3>> waits; // from request, to request (-1: the final screen), ms
+    friend void PrintTo (const Failure& c, std::ostream* out) { *out << c.name; }
 };
 
 // Where a wrong code is answered the device then claims to have finished: still a failure.
