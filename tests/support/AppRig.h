@@ -83,10 +83,8 @@ struct AppRig
         Access::rebuildScreen (*main);
     }
 
-    /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link's start-up
-        messages be handled as a user would, and presses OK (and Start): false unless
-        readyToUpdate showed.
-    */
+    /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link start up as
+        a user would, and presses OK (and Start): false unless readyToUpdate showed. */
     bool prepare (const Bytes& file, const std::vector<std::string>& deviceOptions, bool pressStart = false)
     {
         dir.write ("vn382_v123.upd", file);
