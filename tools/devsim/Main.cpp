@@ -214,7 +214,7 @@ bool writeFile (const std::string& path, const std::vector<uint8_t>& bytes)
     if (f == nullptr)
         return false;
 
-    const bool ok = std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool ok = bytes.empty() || std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size(); // no image: an empty file
     return std::fclose (f) == 0 && ok;
 }
 
