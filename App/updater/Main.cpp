@@ -1,8 +1,8 @@
+#include "platform/linux/InstanceSignal.h"
+#include "platform/linux/TitleBarHints.h"
 #include "platform/winapi/WinApi.h"
 #include "updater/BackgroundColour.h"
-#include "updater/InstanceSignal.h"
 #include "updater/MainComponent.h"
-#include "updater/TitleBarHints.h"
 
 #include <clocale>
 
