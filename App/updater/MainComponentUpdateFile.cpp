@@ -156,37 +156,62 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
 }
 
 //==============================================================================
+namespace
+{
+/** t[0] is the byte-wise table of CRC-16/XMODEM (polynomial 0x1021); t[k] gives a byte's
+    contribution with k more bytes behind it, so that eight bytes are taken in one step.
+*/
+struct CrcTables
+{
+    juce::uint16 t[8][256];
+};
+
+constexpr CrcTables makeCrcTables()
+{
+    CrcTables tables {};
+
+    for (int b = 0; b < 256; ++b)
+    {
+        auto c = (juce::uint16) (b << 8);
+
+        for (int bit = 0; bit < 8; ++bit)
+            c = (juce::uint16) ((c & 0x8000) != 0 ? (c << 1) ^ 0x1021 : c << 1);
+
+        tables.t[0][b] = c;
+    }
+
+    for (int k = 1; k < 8; ++k)
+        for (int b = 0; b < 256; ++b)
+        {
+            const auto previous = tables.t[k - 1][b];
+            tables.t[k][b] = (juce::uint16) ((previous << 8) ^ tables.t[0][previous >> 8]);
+        }
+
+    return tables;
+}
+
+constexpr CrcTables crcTables = makeCrcTables();
+} // namespace
+
 juce::uint16 MainComponent::calcCrc16 (const juce::uint8* data, int length)
 {
     if (data == nullptr || length <= 0)
         return 0;
 
-    // Bits 8 to 23 of r hold the CRC, bits 0 to 7 take in the next byte; 0x1102100 is the
-    // polynomial 0x1021 with its top bit, moved up by 8, so the XOR also clears bit 24.
-    juce::uint32 r = 0;
+    const auto& t = crcTables.t;
+    juce::uint16 crc = 0;
+    int i = 0;
 
-    auto shiftByte = [&r]
+    for (; i + 8 <= length; i += 8)
     {
-        for (int bit = 0; bit < 8; ++bit)
-        {
-            r <<= 1;
-
-            if ((r & 0x1000000) != 0)
-                r ^= 0x1102100;
-        }
-    };
-
-    for (int i = 0; i < length; ++i)
-    {
-        r |= data[i];
-        shiftByte();
+        const auto* d = data + i;
+        crc = (juce::uint16) (t[7][d[0] ^ (crc >> 8)] ^ t[6][d[1] ^ (crc & 0xff)] ^ t[5][d[2]] ^ t[4][d[3]] ^ t[3][d[4]] ^ t[2][d[5]] ^ t[1][d[6]] ^ t[0][d[7]]);
     }
 
-    // Two zero bytes flush the last data byte through the register.
-    shiftByte();
-    shiftByte();
+    for (; i < length; ++i)
+        crc = (juce::uint16) ((crc << 8) ^ t[0][(crc >> 8) ^ data[i]]);
 
-    return (juce::uint16) ((r >> 8) & 0xffff);
+    return crc;
 }
 
 juce::uint8 MainComponent::hexDigitValue (juce::uint8 c)
