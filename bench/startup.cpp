@@ -9,7 +9,8 @@
 //   devsim joins the bus, and the complete screen after a transfer.
 // - memory: the peak resident size (VmHWM) with the 16 MiB file, at start-up and after sending it.
 //
-// usage: bench_startup [--runs N] [--idle-windows K] [--window-seconds S]
+// usage: bench_startup [--runs N] [--idle-windows K] [--window-seconds S] [--app PATH]
+//        (--app: another build of the program, e.g. a copy of an earlier one)
 //        (start it inside a private mount and network namespace: the program allows one copy)
 
 #include <X11/Xlib.h>
@@ -292,12 +293,12 @@ private:
 
 //==============================================================================
 /** A folder holding a copy of the program beside an update file of the given size. */
-std::string layOut (const fs::path& root, const std::string& name, size_t size)
+std::string layOut (const fs::path& root, const std::string& name, size_t size, const fs::path& program)
 {
     const auto folder = root / name;
     fs::create_directories (folder);
-    const auto app = folder / fs::path (APP_PATH).filename();
-    fs::copy_file (APP_PATH, app, fs::copy_options::overwrite_existing);
+    const auto app = folder / program.filename();
+    fs::copy_file (program, app, fs::copy_options::overwrite_existing);
 
     std::vector<char> bytes (size);
     std::mt19937 random (1);
@@ -371,6 +372,7 @@ int main (int argc, char** argv)
 {
     int runs = 11, windows = 5;
     double seconds = 2.0;
+    fs::path program = APP_PATH;
 
     for (int i = 1; i + 1 < argc; i += 2)
     {
@@ -380,6 +382,8 @@ int main (int argc, char** argv)
             runs = std::max (1, std::atoi (argv[i + 1]));
         else if (option == "--idle-windows")
             windows = std::max (1, std::atoi (argv[i + 1]));
+        else if (option == "--app")
+            program = argv[i + 1];
         else if (option == "--window-seconds")
             seconds = std::max (0.1, std::atof (argv[i + 1]));
     }
@@ -393,8 +397,8 @@ int main (int argc, char** argv)
     }
 
     const auto root = fs::temp_directory_path() / ("bench-startup-" + std::to_string (getpid()));
-    const auto small = layOut (root, "small", 1024);
-    const auto large = layOut (root, "large", 16 << 20);
+    const auto small = layOut (root, "small", 1024, program);
+    const auto large = layOut (root, "large", 16 << 20, program);
     fs::create_directories (root / "bus");
     setenv ("MORVANTX_BUS", (root / "bus").c_str(), 1);
 
