@@ -6,10 +6,6 @@
 #include <cstring>
 #include <limits>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 namespace
 {
 const char* const updateFileWildcard = "*.upd";
@@ -58,7 +54,7 @@ constexpr CrcTables makeCrcTables()
 
 constexpr CrcTables crcTables = makeCrcTables();
 
-/** Takes length bytes more into a running CRC-16/XMODEM, from the tables. */
+/** Takes length bytes more into a running CRC-16/XMODEM. */
 juce::uint16 tableCrc16 (juce::uint16 crc, const juce::uint8* data, size_t length)
 {
     const auto& t = crcTables.t;
@@ -79,84 +75,6 @@ juce::uint16 tableCrc16 (juce::uint16 crc, const juce::uint8* data, size_t lengt
         crc = (juce::uint16) ((crc << 8) ^ t[0][(crc >> 8) ^ data[i]]);
 
     return crc;
-}
-
-#if defined(__x86_64__)
-// The same CRC by carry-less multiplication: 16-byte blocks are folded four at a time into a
-// 128-bit remainder that is congruent to the data modulo the polynomial; the tables then finish
-// on that remainder's 16 bytes. Working modulo x^32 + 0x10210000 (the polynomial moved up by
-// 16) keeps every product of a 64-bit half and a constant under 96 bits.
-#define UPDATER_CLMUL __attribute__ ((target ("pclmul,ssse3")))
-
-/** x^n modulo x^32 + 0x10210000. */
-constexpr juce::uint64 xPowerMod (int n)
-{
-    juce::uint64 r = 1;
-
-    for (int i = 0; i < n; ++i)
-    {
-        r <<= 1;
-
-        if ((r & 0x100000000ull) != 0)
-            r ^= 0x110210000ull;
-    }
-
-    return r;
-}
-
-UPDATER_CLMUL inline __m128i loadBigEndian (const juce::uint8* p)
-{
-    const auto reverse = _mm_set_epi8 (0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    return _mm_shuffle_epi8 (_mm_loadu_si128 ((const __m128i*) p), reverse);
-}
-
-/** x moved up by the distance that k's two constants stand for, plus next. */
-UPDATER_CLMUL inline __m128i fold (__m128i x, __m128i next, __m128i k)
-{
-    return _mm_xor_si128 (_mm_xor_si128 (_mm_clmulepi64_si128 (x, k, 0x11), _mm_clmulepi64_si128 (x, k, 0x00)), next);
-}
-
-/** length must be 64 or more. */
-UPDATER_CLMUL juce::uint16 foldedCrc16 (juce::uint16 crc, const juce::uint8* data, size_t length)
-{
-    const auto byFour = _mm_set_epi64x ((long long) xPowerMod (576), (long long) xPowerMod (512));
-    const auto byOne = _mm_set_epi64x ((long long) xPowerMod (192), (long long) xPowerMod (128));
-
-    // A running CRC enters as if XORed into the first two bytes.
-    __m128i x[4];
-
-    for (int i = 0; i < 4; ++i)
-        x[i] = loadBigEndian (data + 16 * i);
-
-    x[0] = _mm_xor_si128 (x[0], _mm_set_epi64x ((long long) ((juce::uint64) crc << 48), 0));
-    size_t offset = 64;
-
-    for (; offset + 64 <= length; offset += 64)
-        for (int i = 0; i < 4; ++i)
-            x[i] = fold (x[i], loadBigEndian (data + offset + 16 * (size_t) i), byFour);
-
-    auto remainder = fold (fold (fold (x[0], x[1], byOne), x[2], byOne), x[3], byOne);
-
-    for (; offset + 16 <= length; offset += 16)
-        remainder = fold (remainder, loadBigEndian (data + offset), byOne);
-
-    alignas (16) juce::uint8 bytes[16];
-    _mm_store_si128 ((__m128i*) bytes, _mm_shuffle_epi8 (remainder, _mm_set_epi8 (0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15)));
-    return tableCrc16 (tableCrc16 (0, bytes, sizeof (bytes)), data + offset, length - offset);
-}
-#endif
-
-/** Takes length bytes more into a running CRC-16/XMODEM. */
-juce::uint16 updateCrc16 (juce::uint16 crc, const juce::uint8* data, size_t length)
-{
-#if defined(__x86_64__)
-    static const bool canFold = __builtin_cpu_supports ("pclmul") && __builtin_cpu_supports ("ssse3");
-
-    if (canFold && length >= 64)
-        return foldedCrc16 (crc, data, length);
-#endif
-
-    return tableCrc16 (crc, data, length);
 }
 
 juce::File executableFolder()
@@ -280,7 +198,7 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
         if (bytesRead < updateFileHeaderSize)
             std::memcpy (header + bytesRead, piece, (size_t) juce::jmin (n, updateFileHeaderSize - bytesRead));
 
-        crc = updateCrc16 (crc, piece, (size_t) n);
+        crc = tableCrc16 (crc, piece, (size_t) n);
         bytesRead += n;
     }
 
@@ -302,7 +220,7 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
 //==============================================================================
 juce::uint16 MainComponent::calcCrc16 (const juce::uint8* data, int length)
 {
-    return data != nullptr && length > 0 ? updateCrc16 (0, data, (size_t) length) : 0;
+    return data != nullptr && length > 0 ? tableCrc16 (0, data, (size_t) length) : 0;
 }
 
 juce::uint8 MainComponent::hexDigitValue (juce::uint8 c)
