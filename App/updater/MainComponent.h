@@ -194,15 +194,23 @@ private:
     double lastPercent = 0.0;
     juce::String updateFileName;
 
-    /** Copies progress into the bar's double on the message thread. */
+    /** Copies progress into the bar's double on the message thread, only while the bar shows. */
     struct ProgressMirror : private juce::Timer
     {
         explicit ProgressMirror (MainComponent& c)
             : owner (c)
         {
-            startTimer (30);
         }
         ~ProgressMirror() override { stopTimer(); }
+
+        void follow (bool shouldFollow)
+        {
+            if (!shouldFollow)
+                stopTimer();
+            else if (!isTimerRunning())
+                startTimer (30);
+        }
+
         void timerCallback() override { owner.progressShown = owner.progress.load(); }
         MainComponent& owner;
     };
