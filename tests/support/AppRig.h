@@ -4,12 +4,12 @@
 // MainComponent on a private bus beside devsim, which logs every request (1024-byte records) and
 // saves the image it received. Message thread only.
 
+#include "platform/linux/FileLocations.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "support/MessageLoop.h"
 #include "updater/AlineButton.h"
-#include "updater/FileLocations.h"
 
 #include <random>
 

@@ -25,10 +25,10 @@ struct MainComponentTestAccess
     static void rebuildScreen (C& c) { c.rebuildScreen(); }
     static void quit (C& c) { c.quit(); }
     static juce::GlyphArrangement& textLayout (C& c) { return c.textLayout; }
-    static juce::ComboBox* languageBox (C& c) { return c.languageBox; }
-    static juce::ProgressBar* progressBar (C& c) { return c.progressBar; }
-    static AlineButton* okButton (C& c) { return c.okButton; }
-    static AlineButton* cancelButton (C& c) { return c.cancelButton; }
+    static juce::ComboBox* languageBox (C& c) { return c.languageBox.get(); }
+    static juce::ProgressBar* progressBar (C& c) { return c.progressBar.get(); }
+    static AlineButton* okButton (C& c) { return c.okButton.get(); }
+    static AlineButton* cancelButton (C& c) { return c.cancelButton.get(); }
     static HidCtrl& hidCtrl (C& c) { return *c.hidCtrl; }
     static int& screenState (C& c) { return c.screenState; }
     static int& deviceFirmwareVersion (C& c) { return c.deviceFirmwareVersion; }

@@ -159,6 +159,15 @@ TEST_F (ScreenText, EveryLanguageNameIsDrawnInItsOwnScriptInTheListAndTheBox)
         return std::string ((const char*) pixels.data, pixels.size);
     };
 
+    const auto height = [] (const juce::String& family, int style, const juce::String& text)
+    {
+        juce::GlyphArrangement glyphs;
+        glyphs.addLineOfText (juce::Font (family, 13.0f, style), text, 0.0f, 0.0f);
+        juce::Path path;
+        glyphs.createPath (path);
+        return path.getBounds().getHeight();
+    };
+
     for (int window : { (int) Language::english, (int) Language::japanese }) // the fallback font between items
     {
         show (languageChoice, window);
@@ -167,6 +176,14 @@ TEST_F (ScreenText, EveryLanguageNameIsDrawnInItsOwnScriptInTheListAndTheBox)
         {
             const auto name = TxtLoader::getInstance()->getLanguageName (i);
             const auto boxes = juce::String::repeatedString (juce::String::charToString (missing), name.length());
+
+            // Ideographs and Hangul stand a little taller than Latin capitals, as in the named
+            // fonts, but not so tall that they crowd the line.
+            for (int style : { juce::Font::plain, juce::Font::bold })
+            {
+                const auto extra = height (TxtLoader::getInstance()->getFont (i), style, name) - height ("Arial", style, "H");
+                EXPECT_TRUE (i < Language::chineseSimplified || (extra >= 0.75f && extra <= 2.0f)) << name << ": " << extra;
+            }
 
             for (const bool inBox : { false, true })
                 EXPECT_TRUE (name.isNotEmpty() && drawn (name, inBox) != drawn (boxes, inBox)) << name << (inBox ? " in the box" : " in the list") << ", window language " << window;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/FileLocations.h"
 #include "support/AppRig.h"
-#include "updater/FileLocations.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -67,8 +67,8 @@ TEST (UpdateFile, HeaderAndVersionDecideAndTheWholeFileIsMeasured)
         { 36, "VN382", "001", -1 }, // header only
         { 37, "VN382", "001", 1 },
         { 37, "VN382", "000", -1 },
-        { 5000, "VN382", "201", 201 },
-        { 40, "VN382", "1A0", 270 }, // every byte counts as a digit
+        { (3 << 16) + 77, "VN382", "201", 201 }, // read in pieces
+        { 40, "VN382", "1A0", 270 },             // every byte counts as a digit
         { 37, "vn382", "123", -1 },
         { 37, "VN382", "/99", -1 }, // -100 + 90 + 9
     };
@@ -89,8 +89,12 @@ TEST (UpdateFile, HeaderAndVersionDecideAndTheWholeFileIsMeasured)
         EXPECT_EQ (Access::imageWrite (*component), 1);
     }
 
+    // Long data is folded in blocks: every tail length, and a long run.
     const auto big = updateFile ((1 << 20) + 3);
     EXPECT_EQ (MainComponent::calcCrc16 (big.data(), (int) big.size()), crcOracle (big));
+
+    for (int length = 1; length <= 300; ++length)
+        EXPECT_EQ (MainComponent::calcCrc16 (big.data(), length), crcOracle (Bytes (big.begin(), big.begin() + length))) << length;
 }
 
 TEST (UpdateFile, WhatCannotBeReadWholeIsRefusedAndMeasuresNothing)
