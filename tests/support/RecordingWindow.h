@@ -40,23 +40,16 @@ public:
         windows()[window] = this;
     }
 
-    ~RecordingWindow() { destroy(); }
-    HWND handle() const { return window; }
-
-    /** Destroys the window now (the destructor does it otherwise). */
-    void destroy()
+    ~RecordingWindow()
     {
-        if (window == nullptr)
-            return;
-
         DestroyWindow (window);
         windows().erase (window);
-        window = nullptr;
 
         if (windows().empty())
             UnregisterClassA (className, GetModuleHandleA (nullptr));
     }
 
+    HWND handle() const { return window; }
     const std::vector<DeliveredMessage>& messages() const { return delivered; }
 
     /** The messages with this number, in the order they arrived. */

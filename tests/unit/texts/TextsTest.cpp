@@ -13,10 +13,6 @@ TEST (TextBlocks, TheParserKeepsItsBoundsOnAnyInput)
 {
     const std::pair<std::string, Texts> cases[] {
         { "\xEF\xBB\xBF\r\n:STR\r\n\"\"\r\n\r\n\"one\"\r\n:EOF\r\n\"no\"", { "", "one" } },
-        { ":STR\r\"a\"\r\"b\"", { "a", "b" } },                                                 // lone CR, no last line end
-        { ":LANG\n\"l\"\n:STRINGS\n\"s1\"\n:FONT_WIN\n\"f\"\n:STR\n\"s2\"\n", { "s1", "s2" } }, // headers anywhere in their line
-        { "\xEF\xBB\xBF:STR\n\"x\"\n", {} },                                                    // a byte-order mark is no header
-        { ":STR\n#\"skipped\"\n #\"kept\"\n:STR_EOF\n\"b\"\n", { "kept" } },
         { ":STR\n\"a\"\n\"b\"\n\"c\"\n\"d\"\n\"e\"\n", { "a", "b", "c", "d" } }, // beyond maxCount: ignored
         { ":STR\n\"a\\tb\\r\\n\\\"q\\\"\\\\\\z\"\n\"open\n\"end\\", { "a\tb\r\n\"q\"\\\\z", "open", "end\\" } },
         { ":STR\n\"" + std::string (3000, 'x') + "\"\n\"next\"\n", { std::string (2046, 'x'), "next" } }, // cut at the line buffer
@@ -48,9 +44,8 @@ TEST (TextBlocks, TheParserKeepsItsBoundsOnAnyInput)
     EXPECT_EQ (untouched, (std::vector<juce::String> (2, "-")));
 }
 
-// What the screens pass: the device name to six texts and two numbers to the version lines (the
-// instructions with the button labels are checked on the screens). Two tables' completion texts
-// leave the name out.
+// What the screens pass: the device name to six texts (two tables' completion texts leave it out)
+// and two numbers to the version lines; the instructions are checked on the screens.
 TEST (TextBlocks, EveryTableTextFormatsWithTheScreensArguments)
 {
     for (int language = 0; language < numLanguages; ++language)

@@ -89,9 +89,8 @@ TEST (UpdateFile, HeaderAndVersionDecideAndTheWholeFileIsMeasured)
         EXPECT_EQ (Access::imageWrite (*component), 1);
     }
 
-    // Long data is folded in blocks: every tail length, and a long run.
-    const auto big = updateFile ((1 << 20) + 3);
-    EXPECT_EQ (MainComponent::calcCrc16 (big.data(), (int) big.size()), crcOracle (big));
+    // Long data is folded in blocks: every tail length.
+    const auto big = updateFile (300);
 
     for (int length = 1; length <= 300; ++length)
         EXPECT_EQ (MainComponent::calcCrc16 (big.data(), length), crcOracle (Bytes (big.begin(), big.begin() + length))) << length;
@@ -118,9 +117,8 @@ TEST (UpdateFile, WhatCannotBeReadWholeIsRefusedAndMeasuresNothing)
     }
 }
 
-// The file is looked for beside the executable, so that must be the running file however the
-// program was started: this binary starts itself again by its bare name through PATH, from
-// another folder, and the copy prints what it takes for its own file.
+// The file lies beside the executable, the running file however it was started: this binary starts
+// itself again by its bare name through PATH, elsewhere, and the copy prints its own file.
 TEST (UpdateFile, TheExecutableIsTheRunningFileEvenWhenStartedThroughPath)
 {
     if (std::getenv ("UPDATER_PRINT_EXECUTABLE") != nullptr)
