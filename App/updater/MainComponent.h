@@ -2,6 +2,7 @@
 
 #include "device/HidCtrl.h"
 #include "device/HidHandler.h"
+#include "updater/ReplyEvent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -177,7 +178,7 @@ private:
     AlineButton* okButton = nullptr;
     AlineButton* cancelButton = nullptr;
     juce::CriticalSection stateLock;
-    juce::WaitableEvent replyEvent;
+    ReplyEvent replyEvent;
     int fileVersion = -1;
     int fileValid = 0;
     int payloadSize = 0;
