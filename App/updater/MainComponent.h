@@ -2,6 +2,7 @@
 
 #include "device/HidCtrl.h"
 #include "device/HidHandler.h"
+#include "updater/ReplyEvent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -178,7 +179,7 @@ private:
     std::unique_ptr<AlineButton> okButton;
     std::unique_ptr<AlineButton> cancelButton;
     juce::CriticalSection stateLock;
-    juce::WaitableEvent replyEvent;
+    ReplyEvent replyEvent;
     int fileVersion = -1;
     int fileValid = 0;
     int payloadSize = 0;
