@@ -12,10 +12,10 @@
 // usage: bench_transfer [--runs N] [--size BYTES] [--devsim PATH]
 
 #include "bench/BenchDevice.h"
+#include "platform/linux/FileLocations.h"
 #include "platform/morvantx/DeviceBus.h"
 #include "tests/support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
-#include "updater/FileLocations.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
+#include "platform/linux/InstanceSignal.h"
+#include "platform/linux/TitleBarHints.h"
 #include "platform/winapi/WinApi.h"
 #include "updater/BackgroundColour.h"
-#include "updater/InstanceSignal.h"
 #include "updater/MainComponent.h"
-#include "updater/TitleBarHints.h"
 
 #include <clocale>
 
@@ -14,8 +14,7 @@ public:
     MainWindow()
         : juce::ResizableWindow ("VN382UpdateProgram", true)
     {
-        content = new MainComponent();
-        setContentOwned (content, true);
+        setContentOwned (new MainComponent(), true);
         centreWithSize (getWidth(), getHeight());
         centredBounds = getBounds();
         setAlwaysOnTop (true);
@@ -58,8 +57,6 @@ public:
         }
     }
 
-    MainComponent* content = nullptr;
-
 private:
     juce::Rectangle<int> centredBounds;
     bool clientAreaPlaced = false;
@@ -78,7 +75,7 @@ public:
         // Titles in any language need the C library's character type from the environment.
         std::setlocale (LC_CTYPE, "");
 
-        mainWindow = new MainWindow();
+        mainWindow = std::make_unique<MainWindow>();
 
         instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
         instanceSignal->listen ([this] (const juce::String& commandLine)
@@ -95,8 +92,7 @@ public:
         }
 
         instanceSignal.reset();
-        delete mainWindow;
-        mainWindow = nullptr;
+        mainWindow.reset();
     }
 
     const juce::String getApplicationName() override { return "VN382UpdateProgram"; }
@@ -128,7 +124,7 @@ private:
     static constexpr bool takesFocusFromWindowManager = false;
 #endif
 
-    MainWindow* mainWindow = nullptr;
+    std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<InstanceSignal> instanceSignal;
 };
 

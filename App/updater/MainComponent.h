@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
+#include <memory>
 
 class AlineButton;
 class FontMapLookAndFeel;
@@ -168,14 +169,14 @@ private:
 
     //==============================================================================
     juce::GlyphArrangement textLayout;
-    LangLookAndFeel* langLookAndFeel = nullptr;
-    juce::ComboBox* languageBox = nullptr;
-    ProgressLookAndFeel* progressLookAndFeel = nullptr;
+    std::unique_ptr<LangLookAndFeel> langLookAndFeel;
+    std::unique_ptr<juce::ComboBox> languageBox;
+    std::unique_ptr<ProgressLookAndFeel> progressLookAndFeel;
     std::atomic<double> progress { 0.0 }; // written by the update thread
     double progressShown = 0.0;           // the bar's copy, refreshed on the message thread
-    juce::ProgressBar* progressBar = nullptr;
-    AlineButton* okButton = nullptr;
-    AlineButton* cancelButton = nullptr;
+    std::unique_ptr<juce::ProgressBar> progressBar;
+    std::unique_ptr<AlineButton> okButton;
+    std::unique_ptr<AlineButton> cancelButton;
     juce::CriticalSection stateLock;
     juce::WaitableEvent replyEvent;
     int fileVersion = -1;
@@ -187,7 +188,7 @@ private:
     int deviceFirmwareVersion = -1;
     int screenState = languageChoice;
     int pendingState = none;
-    HidCtrl* hidCtrl = nullptr;
+    std::unique_ptr<HidCtrl> hidCtrl;
     juce::uint8 rxReport[hidReportSize] = {};
     juce::CriticalSection rxReportLock; // the report copy against the update thread's read
     double lastPercent = 0.0;

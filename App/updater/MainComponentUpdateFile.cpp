@@ -1,6 +1,6 @@
 // MainComponent: finding, checking and measuring the update file beside the executable.
 
-#include "updater/FileLocations.h"
+#include "platform/linux/FileLocations.h"
 #include "updater/MainComponent.h"
 
 #include <cstring>

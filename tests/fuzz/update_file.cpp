@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes as the update file beside the executable through
 // MainComponent::loadUpdateFile, and checks what it reports against the bytes themselves.
 
+#include "platform/linux/FileLocations.h"
 #include "tests/support/MainComponentTestAccess.h"
-#include "updater/FileLocations.h"
 
 #include <cstdlib>
 #include <cstring>

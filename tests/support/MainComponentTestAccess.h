@@ -39,11 +39,11 @@ struct MainComponentTestAccess
     static void addRecoveryText (MainComponent& c, float x, float y, int language, const juce::String& font, bool heading) { c.addRecoveryText (x, y, language, font, heading); }
     static void quit (MainComponent& c) { c.quit(); }
     static juce::GlyphArrangement& textLayout (MainComponent& c) { return c.textLayout; }
-    static juce::ComboBox* languageBox (MainComponent& c) { return c.languageBox; }
-    static juce::ProgressBar* progressBar (MainComponent& c) { return c.progressBar; }
-    static AlineButton* okButton (MainComponent& c) { return c.okButton; }
-    static AlineButton* cancelButton (MainComponent& c) { return c.cancelButton; }
-    static HidCtrl*& hidCtrl (MainComponent& c) { return c.hidCtrl; }
+    static juce::ComboBox* languageBox (MainComponent& c) { return c.languageBox.get(); }
+    static juce::ProgressBar* progressBar (MainComponent& c) { return c.progressBar.get(); }
+    static AlineButton* okButton (MainComponent& c) { return c.okButton.get(); }
+    static AlineButton* cancelButton (MainComponent& c) { return c.cancelButton.get(); }
+    static HidCtrl* hidCtrl (MainComponent& c) { return c.hidCtrl.get(); }
     static int& screenState (MainComponent& c) { return c.screenState; }
     static int& pendingState (MainComponent& c) { return c.pendingState; }
     static int& deviceFirmwareVersion (MainComponent& c) { return c.deviceFirmwareVersion; }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/linux/FileLocations.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "support/MessageLoop.h"
 #include "updater/AlineButton.h"
-#include "updater/FileLocations.h"
 
 #include <gtest/gtest.h>
 

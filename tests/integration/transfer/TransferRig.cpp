@@ -1,7 +1,7 @@
 #include "TransferRig.h"
 
+#include "platform/linux/FileLocations.h"
 #include "support/MessageLoop.h"
-#include "updater/FileLocations.h"
 
 #include <fcntl.h>
 #include <fstream>

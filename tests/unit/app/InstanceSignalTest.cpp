@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "updater/InstanceSignal.h"
+#include "platform/linux/InstanceSignal.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "BinaryData.h"
 #include "resources/ImageLoader.h"
-#include "resources/WarningImage.h"
 
 #include <map>
 
@@ -25,11 +25,11 @@ TEST (BuiltInImage, IsTheCommittedPngAsAnRgbaNonInterlacedFile)
 {
     juce::MemoryBlock committed;
     ASSERT_TRUE (juce::File (SOURCE_ROOT "/App/resources/images/warning.png").loadFileAsData (committed));
-    EXPECT_EQ (committed, juce::MemoryBlock (warningImageData, (size_t) warningImageSize));
+    EXPECT_EQ (committed, juce::MemoryBlock (BinaryData::warning_png, (size_t) BinaryData::warning_pngSize));
 
     // The IHDR chunk follows the 8-byte signature: length, type, then its 13 bytes.
-    const auto* png = warningImageData;
-    ASSERT_GT (warningImageSize, 33);
+    const auto* png = (const unsigned char*) BinaryData::warning_png;
+    ASSERT_GT (BinaryData::warning_pngSize, 33);
     EXPECT_EQ (juce::String ((const char*) png + 12, 4), "IHDR");
     EXPECT_EQ (readBE32 (png + 16), 56u);
     EXPECT_EQ (readBE32 (png + 20), 55u);

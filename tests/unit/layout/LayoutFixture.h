@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/linux/FileLocations.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "updater/AlineButton.h"
-#include "updater/FileLocations.h"
 
 #include <gtest/gtest.h>
 

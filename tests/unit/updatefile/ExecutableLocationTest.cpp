@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "updater/FileLocations.h"
+#include "platform/linux/FileLocations.h"
 
 #include <cstdio>
 #include <cstdlib>

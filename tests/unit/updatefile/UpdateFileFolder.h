@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/linux/FileLocations.h"
 #include "tests/support/MainComponentTestAccess.h"
-#include "updater/FileLocations.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "updater/InstanceSignal.h"
+#include "platform/linux/InstanceSignal.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
-#include "updater/TitleBarHints.h"
+#include "platform/linux/TitleBarHints.h"
 
 void TitleBarHints::removeWindowMenu (juce::Component& window)
 {
