@@ -47,7 +47,8 @@ e2e_spawn()
 }
 
 # The private folders, the machine-wide lock of end-to-end runs, Xvfb on a display that it
-# picks itself, and xfwm4 with a D-Bus session of its own.
+# picks itself, and xfwm4 with a D-Bus session of its own. Xvfb must not reset when its last
+# client leaves: a client that connects during the reset can hang.
 e2e_init()
 {
     : "${E2E_APP:?} ${E2E_DEVSIM:?} ${E2E_MKUPDATE:?} ${E2E_TEXTS:?} ${E2E_OUT:?}"
@@ -66,7 +67,7 @@ e2e_init()
     cp "$E2E_APP" "$E2E_RUN/"
     "$E2E_MKUPDATE" --out "$E2E_RUN/vn382_v123.upd" --version 123 --size 300000 >/dev/null || e2e_fail "mkupdate"
 
-    e2e_spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>&"$fd"
+    e2e_spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>&"$fd"
     read -r -t 60 display <&"$fd" || e2e_fail "Xvfb gave no display number"
     export DISPLAY=":$display"
     e2e_wait_for 60 eval 'xprop -root >/dev/null 2>&1' || e2e_fail "Xvfb on $DISPLAY does not answer"
@@ -89,9 +90,9 @@ e2e_start_devsim()
 # by the device and inode of JUCE's lock file.
 e2e_no_running_copy()
 {
-    local id
-    id=$(stat -c '0x%t 0x%T %i' /var/tmp/juceAppLock_VN382UpdateProgram 2>/dev/null) || return 0
-    ! grep -q " $(printf '%02x:%02x:%s' $id) " /proc/locks
+    local dev inode
+    read -r dev inode < <(stat -c '%d %i' /var/tmp/juceAppLock_VN382UpdateProgram 2>/dev/null) || return 0
+    ! grep -q " $(printf '%02x:%02x:%s' $((dev >> 8 & 0xfff)) $((dev & 0xff | dev >> 12 & 0xfff00)) "$inode") " /proc/locks
 }
 
 # Starts the updater from the run folder with the environment "$@" and waits until the window
