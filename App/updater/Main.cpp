@@ -16,11 +16,12 @@ public:
     {
         setContentOwned (new MainComponent(), true);
         centreWithSize (getWidth(), getHeight());
-        centredBounds = getBounds();
+        keptBounds = getBounds();
         setAlwaysOnTop (true);
         setVisible (true);
         setUsingNativeTitleBar (true);
         TitleBarHints::removeWindowMenu (*this);
+        TitleBarHints::fixSize (*this);
     }
 
     ~MainWindow() override = default;
@@ -35,31 +36,76 @@ public:
     // it ends only through its own buttons.
     void userTriedToCloseWindow() override {}
 
-    // The framework places a framed window by its frame's size, which the window manager tells
-    // only once it has framed the window: until then the frame's corner lands where the client
-    // area's should. Put the client area back where it was centred once the frame is known.
     void moved() override
     {
         juce::ResizableWindow::moved();
 
-        if (clientAreaPlaced || !isUsingNativeTitleBar())
+        if (!isUsingNativeTitleBar())
             return;
 
+        if (clientAreaPlaced)
+        {
+            // Moved by the user: the window keeps its size here from now on.
+            if (hasKeptSize())
+                keptBounds = getBounds();
+
+            return;
+        }
+
+        // The framework places a framed window by its frame's size, which the window manager
+        // tells only once it has framed the window: until then the frame's corner lands where
+        // the client area's should. Put the client area back where it was centred once the
+        // frame is known.
         if (auto* peer = getPeer())
         {
             if (const auto frame = peer->getFrameSizeIfPresent(); frame && !(*frame).isEmpty())
             {
                 clientAreaPlaced = true;
 
-                if (getBounds() != centredBounds)
-                    setBounds (centredBounds);
+                if (getBounds() != keptBounds)
+                    placeAt (keptBounds);
             }
         }
     }
 
+    // Window managers may make a window fullscreen or maximised whatever its size hints say,
+    // or resize it: take such a state back off and return to the one size, where it was.
+    void resized() override
+    {
+        juce::ResizableWindow::resized();
+
+        if (!isUsingNativeTitleBar() || keptBounds.isEmpty())
+            return;
+
+        if (hasKeptSize())
+        {
+            restoresInARow = 0;
+            return;
+        }
+
+        // A window manager that insists on its size is not fought for ever.
+        if (++restoresInARow > maxRestoresInARow)
+            return;
+
+        TitleBarHints::leaveFullScreenAndMaximised (*this);
+        placeAt (keptBounds);
+    }
+
 private:
-    juce::Rectangle<int> centredBounds;
+    bool hasKeptSize() const { return getWidth() == keptBounds.getWidth() && getHeight() == keptBounds.getHeight(); }
+
+    // Each placing by the framework drops the size limits from the window manager's hints.
+    void placeAt (juce::Rectangle<int> bounds)
+    {
+        setBounds (bounds);
+        TitleBarHints::fixSize (*this);
+    }
+
+    static constexpr int maxRestoresInARow = 3;
+
+    juce::Rectangle<int> keptBounds; // where the client area belongs, at its one size
     bool clientAreaPlaced = false;
+    int restoresInARow = 0;
 
     JUCE_DECLARE_NON_COPYABLE (MainWindow)
 };

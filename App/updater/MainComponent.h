@@ -2,6 +2,7 @@
 
 #include "device/HidCtrl.h"
 #include "device/HidHandler.h"
+#include "updater/ReplyEvent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -178,7 +179,7 @@ private:
     std::unique_ptr<AlineButton> okButton;
     std::unique_ptr<AlineButton> cancelButton;
     juce::CriticalSection stateLock;
-    juce::WaitableEvent replyEvent;
+    ReplyEvent replyEvent;
     int fileVersion = -1;
     int fileValid = 0;
     int payloadSize = 0;
@@ -194,15 +195,23 @@ private:
     double lastPercent = 0.0;
     juce::String updateFileName;
 
-    /** Copies progress into the bar's double on the message thread. */
+    /** Copies progress into the bar's double on the message thread, only while the bar shows. */
     struct ProgressMirror : private juce::Timer
     {
         explicit ProgressMirror (MainComponent& c)
             : owner (c)
         {
-            startTimer (30);
         }
         ~ProgressMirror() override { stopTimer(); }
+
+        void follow (bool shouldFollow)
+        {
+            if (!shouldFollow)
+                stopTimer();
+            else if (!isTimerRunning())
+                startTimer (30);
+        }
+
         void timerCallback() override { owner.progressShown = owner.progress.load(); }
         MainComponent& owner;
     };

@@ -48,7 +48,7 @@ struct MainComponentTestAccess
     static int& pendingState (MainComponent& c) { return c.pendingState; }
     static int& deviceFirmwareVersion (MainComponent& c) { return c.deviceFirmwareVersion; }
     static juce::uint8* rxReport (MainComponent& c) { return c.rxReport; }
-    static juce::WaitableEvent& replyEvent (MainComponent& c) { return c.replyEvent; }
+    static ReplyEvent& replyEvent (MainComponent& c) { return c.replyEvent; }
 
     // The update thread
     static std::atomic<double>& progress (MainComponent& c) { return c.progress; }

@@ -97,7 +97,7 @@ inline std::vector<int> splitIntoBlocks (juce::GlyphArrangement& layout, const s
     for (const auto& block : blocks)
     {
         starts.push_back (g);
-        const auto wanted = block.text.removeCharacters (" \t\r\n");
+        const auto wanted = block.text.removeCharacters (juce::String::fromUTF8 (" \t\r\n\xc2\xa0")); // no-break spaces are blanks too
         juce::String got;
 
         while (g < layout.getNumGlyphs() && got.length() < wanted.length())
