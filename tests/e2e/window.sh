@@ -24,12 +24,14 @@ read -r flags functions decorations < <(xprop -id "$E2E_WINDOW" _MOTIF_WM_HINTS 
 allowed=$(xprop -id "$E2E_WINDOW" _NET_WM_ALLOWED_ACTIONS)
 grep -Eq 'MINIMIZE|MAXIMIZE|RESIZE' <<<"$allowed" && e2e_fail "$allowed"
 
+# Each request for another size, once the window manager has handled it, ends at the one size
+# and place.
+kept() { [ "$(e2e_size) $(e2e_at)" = "426x176 $centred" ] && ! e2e_state | grep -Eq 'FULLSCREEN|MAXIMIZED'; }
 for request in "wmctrl -i -r $E2E_WINDOW -b add,fullscreen" "wmctrl -i -r $E2E_WINDOW -b add,maximized_vert,maximized_horz" \
                "xdotool windowsize $E2E_WINDOW 800 600"; do
     $request
     e2e_wm_handled
-    kept() { [ "$(e2e_size)" = 426x176 ] && ! e2e_state | grep -Eq 'FULLSCREEN|MAXIMIZED'; }
-    e2e_wait_for 60 kept || e2e_fail "after $request: client area $(e2e_size), $(e2e_state)"
+    e2e_wait_for 60 kept || e2e_fail "after $request: client area $(e2e_size) at $(e2e_at), $(e2e_state)"
 done
 
 # Both closes reach the program before the click that follows them, once the window manager
