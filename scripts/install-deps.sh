@@ -13,7 +13,6 @@ packages=(
     libgtest-dev
     clang libclang-rt-14-dev
     xvfb xfwm4 dbus-daemon xdotool x11-utils imagemagick wmctrl
-    tesseract-ocr tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-rus tesseract-ocr-jpn
     locales-all fonts-liberation fonts-noto-cjk
 )
 
