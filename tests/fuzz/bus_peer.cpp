@@ -1,8 +1,7 @@
-// A peer on the device bus sends what the input says, through the real device library: it is
-// listed exactly when its greeting is well formed, its reports of 1 to 1024 bytes arrive once and
-// in order, and a read never writes past the length it is given.
-// Input: a length byte and the greeting, then per packet its length (two bytes little-endian, 11
-// bits) and the length to read it with (one byte, times 8; 0 for 1024).
+// A bus peer sends what the input says (a length byte and the greeting; per packet two length
+// bytes, 11 bits, and the length to read it with, times 8): it is listed exactly when its greeting
+// is well formed, its reports of 1 to 1024 bytes arrive once and in order, and a read never writes
+// past the length it is given.
 
 #include "platform/morvantx/morvantx.h"
 #include "tests/integration/platform/BusPeers.h"

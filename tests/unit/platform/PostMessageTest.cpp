@@ -8,14 +8,30 @@
 #include <juce_events/juce_events.h>
 
 #include <thread>
+#include <utility>
 
 using testsupport::RecordingWindow;
 using testsupport::runMessageLoopUntil;
 
-TEST (PostMessage, MessagesFromSeveralThreadsArriveInOrderPerWindowOnTheMessageThread)
+TEST (PostMessage, MessagesFromSeveralThreadsArriveInOrderPerWindowOneAtATime)
 {
     constexpr int threads = 4, perThread = 2000;
-    RecordingWindow windows[2];
+    int depth = 0, deepest = 0;
+    bool nested = false;
+
+    // The first message delivered runs a nested loop (as a modal box does) while the threads go on
+    // posting: no procedure may be entered again meanwhile.
+    auto procedure = [&] (const testsupport::DeliveredMessage&)
+    {
+        deepest = std::max (deepest, ++depth);
+
+        if (!std::exchange (nested, true))
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+
+        --depth;
+    };
+
+    RecordingWindow windows[2] { RecordingWindow (procedure), RecordingWindow (procedure) };
     std::vector<std::thread> posters;
 
     // wParam: the thread and its count; the windows take turns. Past the queue's quota a post
@@ -34,6 +50,8 @@ TEST (PostMessage, MessagesFromSeveralThreadsArriveInOrderPerWindowOnTheMessageT
     for (auto& p : posters)
         p.join();
 
+    EXPECT_EQ (deepest, 1);
+
     for (int w = 0; w < 2; ++w)
     {
         std::vector<int> next (threads, w); // each thread's messages to this window, all and in order
@@ -45,27 +63,6 @@ TEST (PostMessage, MessagesFromSeveralThreadsArriveInOrderPerWindowOnTheMessageT
             next[m.wParam / perThread] += 2;
         }
     }
-}
-
-TEST (PostMessage, AProcedureIsNeverEnteredAgainWhileItRuns)
-{
-    int depth = 0, deepest = 0;
-    RecordingWindow w ([&] (const testsupport::DeliveredMessage& m)
-                       {
-        deepest = std::max (deepest, ++depth);
-
-        // A procedure that runs a nested loop (as a modal box does) gets no message meanwhile,
-        // not even one posted from inside it.
-        if (m.wParam == 0 && PostMessageA (w.handle(), WM_USER, 2, 0))
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
-
-        --depth; });
-
-    ASSERT_TRUE (PostMessageA (w.handle(), WM_USER, 0, 0) && PostMessageA (w.handle(), WM_USER, 1, 0));
-    EXPECT_TRUE (runMessageLoopUntil ([&]
-                                      { return w.messages().size() == 3; },
-                                      10000));
-    EXPECT_EQ (deepest, 1);
 }
 
 TEST (PostMessage, NothingReachesADestroyedWindowNorANewerOneInItsPlace)
