@@ -1,81 +1,70 @@
 #pragma once
 
 // Simulated devices for tests: a private device bus per test, and devsim processes on it.
-//
-// Tests run one per process under ctest, so PrivateBus sets MORVANTX_BUS for the whole process;
-// the device library reads it at HID_Start.
 
+#include <juce_core/juce_core.h>
+
+#include <cstdlib>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testsupport
 {
-/** A fresh bus folder (mode 0700) under the temporary folder, made the process's
-    MORVANTX_BUS. The destructor puts the former value back and removes the folder and
-    everything in it.
+/** A fresh bus folder (mode 0700) made the process's MORVANTX_BUS, which the device library
+    reads at HID_Start (ctest runs each test in its own process); removed with its content.
 */
 class PrivateBus
 {
 public:
-    PrivateBus();
-    ~PrivateBus();
+    PrivateBus()
+    {
+        folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getFullPathName().toStdString() + "/mvtx-bus-XXXXXX";
+        mkdtemp (folder.data());
+        setenv ("MORVANTX_BUS", folder.c_str(), 1);
+    }
+
+    ~PrivateBus()
+    {
+        unsetenv ("MORVANTX_BUS");
+        juce::File (folder).deleteRecursively();
+    }
 
     const std::string& path() const { return folder; }
-
-    /** The path of a file in the bus folder. */
     std::string file (const std::string& name) const { return folder + "/" + name; }
 
 private:
     std::string folder;
-    bool hadFormerValue = false;
-    std::string formerValue;
-
-    PrivateBus (const PrivateBus&) = delete;
-    PrivateBus& operator= (const PrivateBus&) = delete;
 };
 
-//==============================================================================
-/** One devsim process. The destructor kills it (SIGKILL) if it still runs. */
+/** One devsim process; the destructor kills it if it still runs. */
 class DevsimProcess
 {
 public:
-    DevsimProcess() = default;
-    ~DevsimProcess();
+    ~DevsimProcess() { kill(); }
 
-    /** The devsim executable of this build; empty when it was not built. */
-    static std::string executable();
+    /** Starts devsim on the bus with these options (devsim --help); true once it listens. */
+    bool start (const std::string& busFolder, const std::vector<std::string>& options = {})
+    {
+        juce::StringArray args { DEVSIM_PATH, "--bus", busFolder.c_str() };
 
-    /** Starts devsim on the bus with the given extra options (see devsim --help) and waits
-        until it listens. False when it cannot start or is not ready within timeoutMs.
-    */
-    bool start (const std::string& busFolder, const std::vector<std::string>& options = {}, int timeoutMs = 5000);
+        for (auto& o : options)
+            args.add (o);
 
-    /** The socket file that stands for the device while it is on the bus. */
-    const std::string& socketPath() const { return socket; }
+        if (!process.start (args, juce::ChildProcess::wantStdOut))
+            return false;
 
-    pid_t pid() const { return child; }
+        std::string line; // "ready <socket>" once it listens; the end of its output else
 
-    /** SIGTERM (the device's removal), then waits for the end; the exit status, or -1 when
-        it did not end within timeoutMs (it is then killed).
-    */
-    int terminate (int timeoutMs = 5000);
+        for (char c = 0; process.readProcessOutput (&c, 1) == 1 && c != '\n';)
+            line += c;
+
+        return line.rfind ("ready ", 0) == 0;
+    }
 
     /** SIGKILL: the device vanishes without removing its socket file. */
-    void kill();
-
-    /** Waits for the end; the exit status, or -1 when it still runs after timeoutMs. */
-    int waitForExit (int timeoutMs);
-
-    /** The next line that devsim printed (without the line feed); empty on time-out. */
-    std::string readLine (int timeoutMs);
+    void kill() { process.kill(); }
 
 private:
-    pid_t child = -1;
-    int output = -1;
-    std::string socket, pending;
-
-    DevsimProcess (const DevsimProcess&) = delete;
-    DevsimProcess& operator= (const DevsimProcess&) = delete;
+    juce::ChildProcess process;
 };
 } // namespace testsupport

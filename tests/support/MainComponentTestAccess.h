@@ -4,56 +4,36 @@
 
 #include <memory>
 
-/** Tests' way into MainComponent's private members. Extend it with what a test needs. */
+/** Tests' way into MainComponent's private members. */
 struct MainComponentTestAccess
 {
+    using C = MainComponent;
+
     /** A component with its members only: none of the constructor's steps have run. */
-    static std::unique_ptr<MainComponent> createMembersOnly()
-    {
-        return std::unique_ptr<MainComponent> (new MainComponent (MainComponent::MembersOnly {}));
-    }
+    static std::unique_ptr<C> createMembersOnly() { return std::unique_ptr<C> (new C (C::MembersOnly {})); }
 
-    static void checkUpdateFile (MainComponent& c) { c.checkUpdateFile(); }
+    static void checkUpdateFile (C& c) { c.checkUpdateFile(); }
+    static int loadUpdateFile (C& c, const juce::String& name, const char* magic, int* version) { return c.loadUpdateFile (name, magic, version); }
+    static int loadUpdateStream (C& c, juce::InputStream& s, const char* magic, int* version) { return c.loadUpdateStream (s, magic, version); }
+    static int& fileVersion (C& c) { return c.fileVersion; }
+    static int& fileValid (C& c) { return c.fileValid; }
+    static int& payloadSize (C& c) { return c.payloadSize; }
+    static juce::uint32& imageSize (C& c) { return c.imageSize[0]; }
+    static juce::uint16& imageCrc (C& c) { return c.imageCrc[0]; }
+    static juce::uint8& imageWrite (C& c) { return c.imageWrite[0]; }
+    static juce::String& updateFileName (C& c) { return c.updateFileName; }
 
-    static int loadUpdateFile (MainComponent& c, const juce::String& name, const char* magic, int* version)
-    {
-        return c.loadUpdateFile (name, magic, version);
-    }
-
-    static int loadUpdateStream (MainComponent& c, juce::InputStream& stream, const char* magic, int* version)
-    {
-        return c.loadUpdateStream (stream, magic, version);
-    }
-
-    static int& fileVersion (MainComponent& c) { return c.fileVersion; }
-    static int& fileValid (MainComponent& c) { return c.fileValid; }
-    static int& payloadSize (MainComponent& c) { return c.payloadSize; }
-    static juce::uint32& imageSize (MainComponent& c) { return c.imageSize[0]; }
-    static juce::uint16& imageCrc (MainComponent& c) { return c.imageCrc[0]; }
-    static juce::uint8& imageWrite (MainComponent& c) { return c.imageWrite[0]; }
-    static juce::String& updateFileName (MainComponent& c) { return c.updateFileName; }
-
-    // Screens, widgets and the device link
-    static void rebuildScreen (MainComponent& c) { c.rebuildScreen(); }
-    static void addUpdateModeText (MainComponent& c, float x, float y, int language, const juce::String& font) { c.addUpdateModeText (x, y, language, font); }
-    static void addRecoveryText (MainComponent& c, float x, float y, int language, const juce::String& font, bool heading) { c.addRecoveryText (x, y, language, font, heading); }
-    static void quit (MainComponent& c) { c.quit(); }
-    static juce::GlyphArrangement& textLayout (MainComponent& c) { return c.textLayout; }
-    static juce::ComboBox* languageBox (MainComponent& c) { return c.languageBox; }
-    static juce::ProgressBar* progressBar (MainComponent& c) { return c.progressBar; }
-    static AlineButton* okButton (MainComponent& c) { return c.okButton; }
-    static AlineButton* cancelButton (MainComponent& c) { return c.cancelButton; }
-    static HidCtrl*& hidCtrl (MainComponent& c) { return c.hidCtrl; }
-    static int& screenState (MainComponent& c) { return c.screenState; }
-    static int& pendingState (MainComponent& c) { return c.pendingState; }
-    static int& deviceFirmwareVersion (MainComponent& c) { return c.deviceFirmwareVersion; }
-    static juce::uint8* rxReport (MainComponent& c) { return c.rxReport; }
-    static juce::WaitableEvent& replyEvent (MainComponent& c) { return c.replyEvent; }
-
-    // The update thread
-    static std::atomic<double>& progress (MainComponent& c) { return c.progress; }
-    static double& lastPercent (MainComponent& c) { return c.lastPercent; }
-
-    // transfer
-    static juce::CriticalSection& rxReportLock (MainComponent& c) { return c.rxReportLock; }
+    static void rebuildScreen (C& c) { c.rebuildScreen(); }
+    static void quit (C& c) { c.quit(); }
+    static juce::GlyphArrangement& textLayout (C& c) { return c.textLayout; }
+    static juce::ComboBox* languageBox (C& c) { return c.languageBox; }
+    static juce::ProgressBar* progressBar (C& c) { return c.progressBar; }
+    static AlineButton* okButton (C& c) { return c.okButton; }
+    static AlineButton* cancelButton (C& c) { return c.cancelButton; }
+    static HidCtrl& hidCtrl (C& c) { return *c.hidCtrl; }
+    static int& screenState (C& c) { return c.screenState; }
+    static int& deviceFirmwareVersion (C& c) { return c.deviceFirmwareVersion; }
+    static juce::uint8* rxReport (C& c) { return c.rxReport; }
+    static juce::WaitableEvent& replyEvent (C& c) { return c.replyEvent; }
+    static std::atomic<double>& progress (C& c) { return c.progress; }
 };

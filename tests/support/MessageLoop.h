@@ -1,17 +1,34 @@
 #pragma once
 
-// Running the JUCE message loop from a test. Call on the message thread (the test's own
-// thread, see TestMain.cpp).
+#include <juce_events/juce_events.h>
 
+#include <chrono>
 #include <functional>
 
 namespace testsupport
 {
-/** Runs the message loop until condition() holds or timeoutMs have passed; returns
-    condition() as it stands at the end. The condition is checked between dispatches.
+/** Runs the message loop on the message thread (the test's own, see TestMain.cpp) until
+    condition() holds or the time is up; the condition as it stands at the end.
 */
-bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs);
+inline bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
 
-/** Runs the message loop for ms milliseconds. */
-void runMessageLoopFor (int ms);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    }
+
+    return true;
+}
+
+inline void runMessageLoopFor (int ms)
+{
+    runMessageLoopUntil ([]
+                         { return false; },
+                         ms);
+}
 } // namespace testsupport

@@ -1,0 +1,182 @@
+// The screen state machine of a whole component, driven by devsim arriving and leaving, the
+// buttons, posts from other threads and the device's reports.
+
+#include <gtest/gtest.h>
+
+#include "resources/TxtLoader.h"
+#include "support/AppRig.h"
+#include "support/MessageLoop.h"
+
+#include <thread>
+
+using namespace testsupport;
+
+namespace
+{
+using Access = MainComponentTestAccess;
+
+struct Screens : ::testing::Test
+{
+    AppRig rig;
+
+    void SetUp() override { rig.dir.write ("vn382_v123.upd", updateFile (4000)); }
+
+    /** The widgets shown, as "ok:<text> cancel:<text> box bar". */
+    juce::String shown()
+    {
+        auto& c = rig.component();
+        auto s = juce::String (Access::okButton (c)->isVisible() ? "ok:" + Access::okButton (c)->getButtonText() + " " : "") + (Access::cancelButton (c)->isVisible() ? "cancel:" + Access::cancelButton (c)->getButtonText() + " " : "") + (Access::languageBox (c)->isVisible() ? "box " : "") + (Access::progressBar (c)->isVisible() ? "bar " : "");
+        return s.trim();
+    }
+
+    static juce::String text (int id) { return TxtLoader::getInstance()->getText (id); }
+    int firmware() { return Access::deviceFirmwareVersion (rig.component()); }
+    void post (int state) { rig.component().postScreenState (state); }
+
+    void deliver (const Bytes& bytes, juce::uint32 length)
+    {
+        auto& link = Access::hidCtrl (rig.component());
+        std::fill (std::begin (link.report), std::end (link.report), (juce::uint8) 0);
+        std::copy (bytes.begin(), bytes.end(), link.report);
+        link.reportLength = length;
+        rig.component().onReportReceived();
+    }
+};
+} // namespace
+
+//==============================================================================
+TEST_F (Screens, OkReadsTheLinkAndTheScreensFollowArrivalsAndRemovals)
+{
+    ASSERT_TRUE (rig.startDevice ({ "--type", "0x16" })); // a type never opened
+    rig.create();
+    EXPECT_EQ (Access::hidCtrl (rig.component()).connectionState, ConnectionState::disconnected);
+    EXPECT_EQ (shown(), "ok:" + text (TextId::ok) + " cancel:" + text (TextId::cancel) + " box");
+
+    // Events on the first screen change nothing; OK reads the link itself.
+    DevsimProcess accepted;
+    ASSERT_TRUE (accepted.start (rig.bus.path(), { "--type", "0x13", "--firmware", "104" }));
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected; }));
+    runMessageLoopFor (100);
+    EXPECT_EQ (rig.screen(), languageChoice);
+
+    rig.pressOk();
+    EXPECT_EQ (rig.screen(), readyToUpdate);
+    EXPECT_EQ (firmware(), 104);
+    EXPECT_EQ (shown(), "ok:" + text (TextId::start) + " cancel:" + text (TextId::close));
+
+    accepted.kill(); // gone without a word: its socket stays
+    ASSERT_TRUE (rig.waitForScreen (noDevice));
+    EXPECT_EQ (firmware(), -1);
+    EXPECT_EQ (shown(), "cancel:" + text (TextId::close));
+
+    ASSERT_TRUE (accepted.start (rig.bus.path(), { "--type", "0x11", "--firmware", "202" }));
+    ASSERT_TRUE (rig.waitForScreen (readyToUpdate));
+    EXPECT_EQ (firmware(), 202);
+}
+
+TEST_F (Screens, OfSeveralPostsTheLastShowsAndTheFinalScreensRefuseThem)
+{
+    rig.create();
+    post (readyToUpdate);
+    runMessageLoopFor (50);
+    EXPECT_EQ (rig.screen(), languageChoice); // the first screen takes no post
+
+    rig.pressOk();
+    ASSERT_EQ (rig.screen(), noDevice); // no device
+    std::thread ([this]
+                 { post (readyToUpdate), post (noDevice), post (updating); })
+        .join();
+    ASSERT_TRUE (rig.waitForScreen (updating));
+    EXPECT_EQ (shown(), "bar");
+
+    for (int final : { updateFailed, updateComplete })
+    {
+        Access::screenState (rig.component()) = noDevice;
+        post (final);
+        ASSERT_TRUE (rig.waitForScreen (final));
+        EXPECT_EQ (shown(), "cancel:" + text (TextId::ok));
+
+        for (int state : { (int) readyToUpdate, (int) noDevice, (int) updating, (int) updateComplete, (int) updateFailed })
+            post (state), runMessageLoopFor (20);
+
+        EXPECT_EQ (rig.screen(), final);
+    }
+}
+
+TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
+{
+    for (const bool anyFile : { true, false })
+    {
+        AppRig run;
+
+        if (anyFile)
+            run.dir.write ("vn382_v123.upd", updateFile (4000, "123", "VN383"));
+
+        ASSERT_TRUE (run.startDevice());
+        run.create();
+        run.pressOk(); // shown as the bad-file screen: no Start
+        EXPECT_FALSE (Access::okButton (run.component())->isVisible());
+        EXPECT_EQ (Access::cancelButton (run.component())->getButtonText(), text (TextId::ok));
+
+        run.devsim.kill();
+        run.component().postScreenState (updating);
+        runMessageLoopFor (300);
+        EXPECT_EQ (run.screen(), readyToUpdate) << anyFile;
+        EXPECT_FALSE (run.component().isThreadRunning());
+    }
+}
+
+//==============================================================================
+TEST_F (Screens, ReportsAreCopiedWithinTheirLengthAndWakeTheThreadOnlyWhileUpdating)
+{
+    rig.create();
+    auto* rx = Access::rxReport (rig.component());
+    auto& event = Access::replyEvent (rig.component());
+
+    deliver (Bytes (hidReportSize, 0xAA), 5000); // a length over 1024 is cut to the report
+    deliver ({ 0xF9, 0x28 }, 2);
+    deliver ({ 0x11 }, 0);
+    EXPECT_EQ (Bytes (rx, rx + 3), (Bytes { 0xF9, 0x28, 0xAA }));
+    EXPECT_EQ (rx[1023], 0xAA);
+    EXPECT_FALSE (event.wait (0));
+
+    Access::screenState (rig.component()) = updating;
+    deliver ({ 0xF8 }, 1);
+    EXPECT_TRUE (event.wait (0));
+    deliver ({ 0xF8 }, 0);
+    EXPECT_FALSE (event.wait (0));
+
+    // A removal zero-fills the report and wakes the thread; the screen stays.
+    rig.component().onDeviceRemoved();
+    EXPECT_TRUE (event.wait (0));
+    EXPECT_EQ (Bytes (rx, rx + hidReportSize), Bytes (hidReportSize, 0));
+    runMessageLoopFor (50);
+    EXPECT_EQ (rig.screen(), updating);
+}
+
+// The start reply can reach the message thread before the thread's "updating" post has been
+// applied; it must still wake the thread instead of leaving the start to time out.
+TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
+{
+    ASSERT_TRUE (rig.prepare (updateFile (3000), { "--silent-from", "start" }));
+    rig.pressOk(); // Start; the message loop does not run, so the screen stays
+
+    for (size_t n : { 1, 2 })
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds (10);
+
+        while (rig.requests().size() < n && Clock::now() < deadline)
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+        ASSERT_EQ (rig.requests().size(), n);
+        EXPECT_EQ (rig.screen(), readyToUpdate);
+        EXPECT_EQ (rig.codes().back(), n == 1 ? 0xF0 : 0xF1);
+
+        if (n == 1)
+            deliver ({ 0xF8 }, 1); // the start's acceptance: the begin report follows
+    }
+
+    MainComponentTestAccess::quit (rig.component());
+    EXPECT_TRUE (rig.waitForScreen (updateFailed));
+}

@@ -1,0 +1,169 @@
+// What each screen writes, and every script drawn with real glyphs: in the screens (plain and
+// bold), in the language list and in the closed language box.
+
+#include <gtest/gtest.h>
+
+#include "resources/TxtLoader.h"
+#include "support/AppRig.h"
+#include "updater/LangLookAndFeel.h"
+
+using namespace testsupport;
+using Access = MainComponentTestAccess;
+
+namespace
+{
+constexpr juce::juce_wchar missing = 0x10fffd; // surely without a glyph
+
+/** A path's points, scaled horizontally to a width (0: as it is). */
+std::vector<float> points (juce::Path path, float width = 0)
+{
+    const auto w = path.getBounds().getWidth();
+    path.applyTransform (juce::AffineTransform::scale (width > 0 && w > 0 ? width / w : 1.0f, 1.0f));
+    std::vector<float> p;
+
+    for (juce::Path::Iterator i (path); i.next();)
+        p.insert (p.end(), { i.x1, i.y1, i.x2, i.y2, i.x3, i.y3 });
+
+    return p;
+}
+
+/** A character's outline laid out at the origin. */
+juce::Path outline (const juce::Font& font, juce::juce_wchar c)
+{
+    juce::GlyphArrangement one;
+    one.addLineOfText (font, juce::String::charToString (c), 0.0f, 0.0f);
+    juce::Path path;
+    one.getGlyph (0).createPath (path);
+    return path;
+}
+
+bool same (const std::vector<float>& a, const std::vector<float>& b)
+{
+    return a.size() == b.size() && std::equal (a.begin(), a.end(), b.begin(), [] (float x, float y)
+                                               { return std::abs (x - y) < 0.02f; });
+}
+
+struct ScreenText : ::testing::Test
+{
+    AppRig rig;
+
+    void SetUp() override
+    {
+        rig.dir.write ("vn382_v123.upd", updateFile (4000));
+        rig.create();
+        Access::deviceFirmwareVersion (rig.component()) = 105;
+    }
+
+    juce::GlyphArrangement& show (int state, int language)
+    {
+        TxtLoader::getInstance()->setLanguage (language);
+        Access::screenState (rig.component()) = state;
+        Access::rebuildScreen (rig.component());
+        return Access::textLayout (rig.component());
+    }
+};
+} // namespace
+
+TEST_F (ScreenText, EveryScreenWritesItsTextsWithTheDeviceNameAndBothVersions)
+{
+    const auto t = [] (int id, const char* a = "QUELVA-DRO", const char* b = "AUTO/WAKE UP", const char* c = "TAP")
+    { return formatString (TxtLoader::getInstance()->getText (id).toRawUTF8(), a, b, c); };
+    const auto v = [] (int id, int n)
+    { return formatString (TxtLoader::getInstance()->getText (id).toRawUTF8(), n / 100, n % 100); };
+    const auto recovery = t (TextId::connectStep) + t (TextId::updateModeStep) + t (TextId::restartStep);
+    const std::pair<int, juce::String> screens[] {
+        { languageChoice, t (TextId::languageHeading) + t (TextId::selectLanguage) },
+        { noDevice, t (TextId::notRecognised) + recovery },
+        { readyToUpdate, t (TextId::updateHeading) + t (TextId::updateModeHint) + v (TextId::currentVersion, 105) + v (TextId::updateVersion, 123) },
+        { updating, t (TextId::updatingHeading) + t (TextId::pleaseWait) },
+        { updateComplete, t (TextId::updateDone) },
+        { updateFailed, t (TextId::errorOccurred) + recovery },
+        { -readyToUpdate, t (TextId::badUpdateFile, "WZH") }, // without a valid file, on every screen but the first
+        { -updateFailed, t (TextId::badUpdateFile, "WZH") },
+    };
+
+    for (const auto& [state, expected] : screens)
+    {
+        Access::fileValid (rig.component()) = state < 0 ? 0 : 1;
+        auto& layout = show (std::abs (state), Language::english);
+        juce::String written;
+
+        for (int i = 0; i < layout.getNumGlyphs(); ++i)
+            written += juce::String::charToString (layout.getGlyph (i).getCharacter());
+
+        EXPECT_EQ (written.removeCharacters (" \r\n"), expected.removeCharacters (" \r\n")) << state;
+    }
+}
+
+TEST_F (ScreenText, EveryScreenInEveryLanguageIsDrawnWithRealGlyphsOfItsFont)
+{
+    for (int language = 0; language < numLanguages; ++language)
+    {
+        for (int state : { languageChoice, noDevice, readyToUpdate, updating, updateComplete, updateFailed })
+        {
+            auto& layout = show (state, language);
+
+            for (int i = 0; i < layout.getNumGlyphs(); ++i)
+            {
+                const auto& glyph = layout.getGlyph (i);
+                juce::Path path;
+                glyph.createPath (path);
+                path.applyTransform (juce::AffineTransform::translation (-glyph.getLeft(), -glyph.getBaselineY()));
+                const auto got = points (path);
+                bool real = glyph.isWhitespace();
+
+                // The layout may squeeze a line down to 0.7 of its width.
+                for (int style : { juce::Font::plain, juce::Font::bold })
+                {
+                    const juce::Font font (TxtLoader::getInstance()->getFont (language), 13.0f, style);
+                    const auto wanted = outline (font, glyph.getCharacter());
+                    real = real || (same (got, points (wanted, path.getBounds().getWidth())) && !same (points (wanted), points (outline (font, missing))));
+                }
+
+                ASSERT_TRUE (real) << "language " << language << ", screen " << state << ": U+" << juce::String::toHexString ((int) glyph.getCharacter());
+            }
+        }
+    }
+}
+
+TEST_F (ScreenText, EveryLanguageNameIsDrawnInItsOwnScriptInTheListAndTheBox)
+{
+    LangLookAndFeel lookAndFeel;
+    juce::ComboBox box;
+    box.setLookAndFeel (&lookAndFeel);
+    box.setSize (386, 20);
+
+    const auto drawn = [&] (const juce::String& name, bool inBox)
+    {
+        juce::Image image (juce::Image::RGB, 386, 20, true);
+        juce::Graphics g (image);
+        g.fillAll (juce::Colours::white);
+        box.clear();
+        box.addItem (name, 1);
+        box.setSelectedId (1, juce::dontSendNotification);
+
+        if (inBox)
+            box.paintEntireComponent (g, true);
+        else
+            lookAndFeel.drawPopupMenuItem (g, { 0, 0, 386, 20 }, false, true, false, false, false, name, {}, nullptr, nullptr);
+
+        const juce::Image::BitmapData pixels (image, 0, 0, 386, 20);
+        return std::string ((const char*) pixels.data, pixels.size);
+    };
+
+    for (int window : { (int) Language::english, (int) Language::japanese }) // the fallback font between items
+    {
+        show (languageChoice, window);
+
+        for (int i = 0; i < numLanguages; ++i)
+        {
+            const auto name = TxtLoader::getInstance()->getLanguageName (i);
+            const auto boxes = juce::String::repeatedString (juce::String::charToString (missing), name.length());
+
+            for (const bool inBox : { false, true })
+                EXPECT_TRUE (name.isNotEmpty() && drawn (name, inBox) != drawn (boxes, inBox)) << name << (inBox ? " in the box" : " in the list") << ", window language " << window;
+        }
+    }
+
+    box.setLookAndFeel (nullptr);
+}
