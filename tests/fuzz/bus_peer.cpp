@@ -3,8 +3,9 @@
 // is well formed, its reports of 1 to 1024 bytes arrive once and in order, and a read never writes
 // past the length it is given.
 
+#include "integration/platform/BusPeers.h"
 #include "platform/morvantx/morvantx.h"
-#include "tests/integration/platform/BusPeers.h"
+#include "support/DevsimProcess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,8 +15,6 @@ using namespace buspeers;
 
 namespace
 {
-std::string busFolder;
-
 void check (bool condition) { condition ? void() : std::abort(); }
 
 template <typename Condition>
@@ -35,22 +34,14 @@ int listedDevice()
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize (int*, char***)
-{
-    char folder[] = "/tmp/fuzz-bus-XXXXXX";
-    busFolder = mkdtemp (folder);
-    setenv ("MORVANTX_BUS", folder, 1);
-    check (HID_Initialize (nullptr) && HID_Start());
-    std::atexit ([]
-                 { HID_Stop(); rmdir (busFolder.c_str()); });
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
+    static testsupport::PrivateBus bus;
+    static bool started = HID_Initialize (nullptr) && HID_Start();
     static int serial = 0;
+    check (started);
     const Bytes hello (data + std::min<size_t> (size, 1), data + std::min<size_t> (size, 1 + (size > 0 ? data[0] : 0)));
-    FakeDevice peer (busFolder, "peer" + std::to_string (++serial));
+    FakeDevice peer (bus.path(), "peer" + std::to_string (++serial));
     check (peer.accept (5000) && peer.send (hello));
 
     // The verdict: listed, or the connection closed by the library.

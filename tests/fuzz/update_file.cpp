@@ -1,42 +1,24 @@
 // Arbitrary bytes as the update file beside the executable, through MainComponent::loadUpdateFile:
 // what it reports is checked against the bytes themselves.
 
-#include "tests/support/MainComponentTestAccess.h"
-#include "updater/FileLocations.h"
-
-#include <cstdlib>
-#include <cstring>
+#include "support/AppRig.h"
 
 namespace
 {
 using Access = MainComponentTestAccess;
-juce::File folder;
 
 void check (bool condition) { condition ? void() : std::abort(); }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize (int*, char***)
-{
-    folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("fuzz-update-file-" + juce::Uuid().toString());
-    folder.createDirectory();
-    setExecutableFolderOverride (folder);
-    std::atexit ([]
-                 { folder.deleteRecursively(); });
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const juce::String name ("vn382_fuzz.upd");
-
-    if (!folder.getChildFile (name).replaceWithData (data, size))
-        return 0;
-
+    static testsupport::ExecutableFolder dir;
     static auto component = Access::createMembersOnly();
+    dir.write ("vn382_fuzz.upd", testsupport::Bytes (data, data + size));
     Access::imageSize (*component) = 0;
     Access::imageWrite (*component) = 0;
     int version = 12345;
-    const int result = Access::loadUpdateFile (*component, name, "VN382 ", &version);
+    const int result = Access::loadUpdateFile (*component, "vn382_fuzz.upd", "VN382 ", &version);
 
     // A whole 36-byte header gives the version from its three digits at 20, and the image its size.
     const bool wholeHeader = size >= 36;
