@@ -103,8 +103,8 @@ TEST_F (DeviceLibrary, OnlyPacketsOf1To1024BytesAreReportsAndAReadStopsAtItsLeng
     ASSERT_EQ (waitFor (reportMessage, 3), device);
     EXPECT_EQ (input (device), Bytes { 2 });
     EXPECT_EQ (input (device), Bytes (1024, 4));
-    EXPECT_EQ (input (device, 16), Bytes (16, 5)) << "the rest of it is dropped:";
-    EXPECT_TRUE (input (device).empty());
+    EXPECT_EQ (input (device, 16), Bytes (16, 5));
+    EXPECT_TRUE (input (device).empty()) << "the rest of a report read short is dropped";
     EXPECT_EQ (count (reportMessage), 3u);
 }
 
