@@ -1,7 +1,6 @@
-// A bus peer sends what the input says (a length byte and the greeting; per packet two length
-// bytes, 11 bits, and the length to read it with, times 8): it is listed exactly when its greeting
-// is well formed, its reports of 1 to 1024 bytes arrive once and in order, and a read never writes
-// past the length it is given.
+// A bus peer sends what the input says (a length byte and the greeting; per packet two length bytes,
+// 11 bits, and the length to read it with, times 8). It is listed exactly when its greeting is well
+// formed, its reports of 1 to 1024 bytes arrive once and in order, no read writes past its length.
 
 #include "integration/platform/BusPeers.h"
 #include "platform/morvantx/morvantx.h"

@@ -1,5 +1,4 @@
-// Arbitrary bytes as the update file beside the executable, through MainComponent::loadUpdateFile:
-// what it reports is checked against the bytes themselves.
+// Arbitrary bytes as the update file, through loadUpdateFile, checked against the bytes themselves.
 
 #include "support/AppRig.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// A device on the bus whose every packet the test sends itself: for the library tests and the
-// bus fuzz target.
+// A device on the bus whose every packet the test sends itself (library tests, bus fuzz target).
 
 #include "platform/morvantx/DeviceBus.h"
 
@@ -20,8 +19,7 @@ inline bool ready (int fd, short events, int timeoutMs)
     return fd >= 0 && poll (&p, 1, timeoutMs) > 0 && (p.revents & (events | POLLHUP)) != 0;
 }
 
-/** A greeting laid out by hand (magic, wire version 1, type, two firmware words), so that a wrong
-    layout in the library cannot agree with itself. */
+/** Laid out by hand (magic, version 1, type, two firmware words): the library's own is no oracle. */
 inline Bytes greeting (uint8_t type) { return { 'M', 'V', 'T', 'X', 1, 0, 0, 0, type, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0 }; }
 
 struct FakeDevice
