@@ -9,6 +9,7 @@ packages=(
     libfreetype-dev libfontconfig1-dev libx11-dev libxrandr-dev libxinerama-dev
     libxcursor-dev libxext-dev libxcomposite-dev libasound2-dev libgl-dev
     libpng-dev libjpeg-dev zlib1g-dev
+    libxdamage-dev libxtst-dev
     libgtest-dev
     clang libclang-rt-14-dev
     xvfb xfwm4 dbus-daemon xdotool x11-utils imagemagick wmctrl

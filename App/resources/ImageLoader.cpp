@@ -1,10 +1,10 @@
 #include "resources/ImageLoader.h"
 
+#include "BinaryData.h"
 #include "resources/BmpDecoder.h"
-#include "resources/WarningImage.h"
 
 const ImageTableEntry imageTable[1] = {
-    { warningImageData, warningImageSize },
+    { BinaryData::warning_png, BinaryData::warning_pngSize },
 };
 
 ImageLoader* ImageLoader::instance = nullptr;

@@ -1,6 +1,6 @@
 #include "resources/TxtLoader.h"
 
-#include "TextBlocks.h"
+#include "BinaryData.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,26 +9,26 @@
 
 //==============================================================================
 const TextBlock languageTable[numLanguages] = {
-    { TextBlocks::english_txt, TextBlocks::english_txtSize },
-    { TextBlocks::french_txt, TextBlocks::french_txtSize },
-    { TextBlocks::german_txt, TextBlocks::german_txtSize },
-    { TextBlocks::spanish_txt, TextBlocks::spanish_txtSize },
-    { TextBlocks::italian_txt, TextBlocks::italian_txtSize },
-    { TextBlocks::dutch_txt, TextBlocks::dutch_txtSize },
-    { TextBlocks::russian_txt, TextBlocks::russian_txtSize },
-    { TextBlocks::portuguese_txt, TextBlocks::portuguese_txtSize },
-    { TextBlocks::chinese_simplified_txt, TextBlocks::chinese_simplified_txtSize },
-    { TextBlocks::chinese_traditional_txt, TextBlocks::chinese_traditional_txtSize },
-    { TextBlocks::korean_txt, TextBlocks::korean_txtSize },
-    { TextBlocks::japanese_txt, TextBlocks::japanese_txtSize },
+    { BinaryData::english_txt, BinaryData::english_txtSize },
+    { BinaryData::french_txt, BinaryData::french_txtSize },
+    { BinaryData::german_txt, BinaryData::german_txtSize },
+    { BinaryData::spanish_txt, BinaryData::spanish_txtSize },
+    { BinaryData::italian_txt, BinaryData::italian_txtSize },
+    { BinaryData::dutch_txt, BinaryData::dutch_txtSize },
+    { BinaryData::russian_txt, BinaryData::russian_txtSize },
+    { BinaryData::portuguese_txt, BinaryData::portuguese_txtSize },
+    { BinaryData::chinese_simplified_txt, BinaryData::chinese_simplified_txtSize },
+    { BinaryData::chinese_traditional_txt, BinaryData::chinese_traditional_txtSize },
+    { BinaryData::korean_txt, BinaryData::korean_txtSize },
+    { BinaryData::japanese_txt, BinaryData::japanese_txtSize },
 };
 
 const LANGID languageIds[numLanguages] = {
     0x0409, 0x040c, 0x0407, 0x040a, 0x0410, 0x0413, 0x0419, 0x0816, 0x0804, 0x0404, 0x0412, 0x0411
 };
 
-const char* const commonTextBlock = TextBlocks::common_txt;
-const int commonTextBlockSize = TextBlocks::common_txtSize;
+const char* const commonTextBlock = BinaryData::common_txt;
+const int commonTextBlockSize = BinaryData::common_txtSize;
 
 TxtLoader* TxtLoader::instance = nullptr;
 

@@ -1,7 +1,7 @@
-# The thirteen text blocks, built into the library as byte arrays with their sizes
-# (namespace TextBlocks, header TextBlocks.h). The files keep their CR LF line ends
-# byte for byte; .gitattributes stops git from converting them.
-set(UPDATER_TEXT_BLOCKS
+# The thirteen text blocks and the warning sign, built into the library as byte arrays with
+# their sizes (namespace BinaryData, header BinaryData.h). The text files keep their CR LF line
+# ends byte for byte; .gitattributes stops git from converting them. tools/images draws the PNG.
+set(UPDATER_BINARY_DATA
     ${CMAKE_CURRENT_LIST_DIR}/text/common.txt
     ${CMAKE_CURRENT_LIST_DIR}/text/english.txt
     ${CMAKE_CURRENT_LIST_DIR}/text/french.txt
@@ -14,15 +14,13 @@ set(UPDATER_TEXT_BLOCKS
     ${CMAKE_CURRENT_LIST_DIR}/text/chinese_simplified.txt
     ${CMAKE_CURRENT_LIST_DIR}/text/chinese_traditional.txt
     ${CMAKE_CURRENT_LIST_DIR}/text/korean.txt
-    ${CMAKE_CURRENT_LIST_DIR}/text/japanese.txt)
+    ${CMAKE_CURRENT_LIST_DIR}/text/japanese.txt
+    ${CMAKE_CURRENT_LIST_DIR}/images/warning.png)
 
-juce_add_binary_data(updater_text_blocks
-    HEADER_NAME TextBlocks.h
-    NAMESPACE TextBlocks
-    SOURCES ${UPDATER_TEXT_BLOCKS})
+juce_add_binary_data(updater_binary_data SOURCES ${UPDATER_BINARY_DATA})
 
-# juceaide's command depends only on the list of names; regenerate when a block changes too.
-add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_updater_text_blocks/JuceLibraryCode/BinaryData1.cpp
-    APPEND DEPENDS ${UPDATER_TEXT_BLOCKS})
+# juceaide's command depends only on the list of names; regenerate when a file changes too.
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_updater_binary_data/JuceLibraryCode/BinaryData1.cpp
+    APPEND DEPENDS ${UPDATER_BINARY_DATA})
 
-target_link_libraries(updater_core PUBLIC updater_text_blocks)
+target_link_libraries(updater_core PUBLIC updater_binary_data)

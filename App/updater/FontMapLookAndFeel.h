@@ -9,14 +9,15 @@
     matches family names exactly and a family that is not installed draws nothing:
 
         "Arial" and "<Sans-Serif>"  -> "Liberation Sans"
-        "Microsoft YaHei"           -> "Noto Sans CJK SC"
-        "Malgun Gothic"             -> "Noto Sans CJK KR"
-        "MS UI Gothic"              -> "Noto Sans CJK JP"
+        "Microsoft YaHei"           -> "Noto Sans CJK SC", glyphs enlarged
+        "Malgun Gothic"             -> "Noto Sans CJK KR", glyphs enlarged
+        "MS UI Gothic"              -> "Noto Sans CJK JP", glyphs enlarged
 
-    A name is replaced only when it is not installed itself and its stand-in is. Typefaces are
-    resolved through the default look-and-feel only, so install it with
-    juce::LookAndFeel::setDefaultLookAndFeel, and call juce::Typeface::clearTypefaceCache
-    if any font was used before.
+    The CJK stand-ins' glyphs are drawn larger on the same line height, so that ideographs
+    stand a little taller than Latin capitals, as the named fonts draw them. A name is replaced
+    only when it is not installed itself and its stand-in is. Typefaces are resolved through
+    the default look-and-feel only, so install it with juce::LookAndFeel::setDefaultLookAndFeel,
+    and call juce::Typeface::clearTypefaceCache if any font was used before.
 
     Called on whichever thread resolves a font (the message thread in this program); it holds
     no state besides a list of installed families built once.

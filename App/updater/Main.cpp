@@ -1,8 +1,8 @@
+#include "platform/linux/InstanceSignal.h"
+#include "platform/linux/TitleBarHints.h"
 #include "platform/winapi/WinApi.h"
 #include "updater/BackgroundColour.h"
-#include "updater/InstanceSignal.h"
 #include "updater/MainComponent.h"
-#include "updater/TitleBarHints.h"
 
 #include <clocale>
 
@@ -14,14 +14,14 @@ public:
     MainWindow()
         : juce::ResizableWindow ("VN382UpdateProgram", true)
     {
-        content = new MainComponent();
-        setContentOwned (content, true);
+        setContentOwned (new MainComponent(), true);
         centreWithSize (getWidth(), getHeight());
-        centredBounds = getBounds();
+        keptBounds = getBounds();
         setAlwaysOnTop (true);
         setVisible (true);
         setUsingNativeTitleBar (true);
         TitleBarHints::removeWindowMenu (*this);
+        TitleBarHints::fixSize (*this);
     }
 
     ~MainWindow() override = default;
@@ -36,33 +36,76 @@ public:
     // it ends only through its own buttons.
     void userTriedToCloseWindow() override {}
 
-    // The framework places a framed window by its frame's size, which the window manager tells
-    // only once it has framed the window: until then the frame's corner lands where the client
-    // area's should. Put the client area back where it was centred once the frame is known.
     void moved() override
     {
         juce::ResizableWindow::moved();
 
-        if (clientAreaPlaced || !isUsingNativeTitleBar())
+        if (!isUsingNativeTitleBar())
             return;
 
+        if (clientAreaPlaced)
+        {
+            // Moved by the user: the window keeps its size here from now on.
+            if (hasKeptSize())
+                keptBounds = getBounds();
+
+            return;
+        }
+
+        // The framework places a framed window by its frame's size, which the window manager
+        // tells only once it has framed the window: until then the frame's corner lands where
+        // the client area's should. Put the client area back where it was centred once the
+        // frame is known.
         if (auto* peer = getPeer())
         {
             if (const auto frame = peer->getFrameSizeIfPresent(); frame && !(*frame).isEmpty())
             {
                 clientAreaPlaced = true;
 
-                if (getBounds() != centredBounds)
-                    setBounds (centredBounds);
+                if (getBounds() != keptBounds)
+                    placeAt (keptBounds);
             }
         }
     }
 
-    MainComponent* content = nullptr;
+    // Window managers may make a window fullscreen or maximised whatever its size hints say,
+    // or resize it: take such a state back off and return to the one size, where it was.
+    void resized() override
+    {
+        juce::ResizableWindow::resized();
+
+        if (!isUsingNativeTitleBar() || keptBounds.isEmpty())
+            return;
+
+        if (hasKeptSize())
+        {
+            restoresInARow = 0;
+            return;
+        }
+
+        // A window manager that insists on its size is not fought for ever.
+        if (++restoresInARow > maxRestoresInARow)
+            return;
+
+        TitleBarHints::leaveFullScreenAndMaximised (*this);
+        placeAt (keptBounds);
+    }
 
 private:
-    juce::Rectangle<int> centredBounds;
+    bool hasKeptSize() const { return getWidth() == keptBounds.getWidth() && getHeight() == keptBounds.getHeight(); }
+
+    // Each placing by the framework drops the size limits from the window manager's hints.
+    void placeAt (juce::Rectangle<int> bounds)
+    {
+        setBounds (bounds);
+        TitleBarHints::fixSize (*this);
+    }
+
+    static constexpr int maxRestoresInARow = 3;
+
+    juce::Rectangle<int> keptBounds; // where the client area belongs, at its one size
     bool clientAreaPlaced = false;
+    int restoresInARow = 0;
 
     JUCE_DECLARE_NON_COPYABLE (MainWindow)
 };
@@ -78,7 +121,7 @@ public:
         // Titles in any language need the C library's character type from the environment.
         std::setlocale (LC_CTYPE, "");
 
-        mainWindow = new MainWindow();
+        mainWindow = std::make_unique<MainWindow>();
 
         instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
         instanceSignal->listen ([this] (const juce::String& commandLine)
@@ -95,8 +138,7 @@ public:
         }
 
         instanceSignal.reset();
-        delete mainWindow;
-        mainWindow = nullptr;
+        mainWindow.reset();
     }
 
     const juce::String getApplicationName() override { return "VN382UpdateProgram"; }
@@ -128,7 +170,7 @@ private:
     static constexpr bool takesFocusFromWindowManager = false;
 #endif
 
-    MainWindow* mainWindow = nullptr;
+    std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<InstanceSignal> instanceSignal;
 };
 

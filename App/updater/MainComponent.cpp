@@ -20,11 +20,11 @@ MainComponent::MainComponent()
     TxtLoader::createInstance();
     ImageLoader::createInstance();
 
-    langLookAndFeel = new LangLookAndFeel();
+    langLookAndFeel = std::make_unique<LangLookAndFeel>();
 
-    languageBox = new juce::ComboBox ("langs");
-    addAndMakeVisible (languageBox);
-    languageBox->setLookAndFeel (langLookAndFeel);
+    languageBox = std::make_unique<juce::ComboBox> ("langs");
+    addAndMakeVisible (*languageBox);
+    languageBox->setLookAndFeel (langLookAndFeel.get());
     languageBox->addListener (this);
     languageBox->setWantsKeyboardFocus (false);
 
@@ -36,19 +36,19 @@ MainComponent::MainComponent()
 
     languageBox->setSelectedId (texts->currentLanguage + 1, juce::dontSendNotification);
 
-    progressLookAndFeel = new ProgressLookAndFeel();
+    progressLookAndFeel = std::make_unique<ProgressLookAndFeel>();
 
-    progressBar = new juce::ProgressBar (progressShown);
-    addAndMakeVisible (progressBar);
-    progressBar->setLookAndFeel (progressLookAndFeel);
+    progressBar = std::make_unique<juce::ProgressBar> (progressShown);
+    addAndMakeVisible (*progressBar);
+    progressBar->setLookAndFeel (progressLookAndFeel.get());
     progressBar->setColour (juce::ProgressBar::foregroundColourId, juce::Colour (61, 61, 61));
     progressBar->setColour (juce::ProgressBar::backgroundColourId, juce::Colour (8, 8, 8));
     progressMirror = std::make_unique<ProgressMirror> (*this);
 
-    for (auto** button : { &okButton, &cancelButton })
+    for (auto* button : { &okButton, &cancelButton })
     {
-        *button = new AlineButton (button == &okButton ? "OK" : "Cancel");
-        addAndMakeVisible (*button);
+        *button = std::make_unique<AlineButton> (button == &okButton ? "OK" : "Cancel");
+        addAndMakeVisible (**button);
         (*button)->addListener (this);
         (*button)->setFontStyle (1);
         (*button)->setColour (juce::TextButton::buttonColourId, backgroundColour);
@@ -60,7 +60,7 @@ MainComponent::MainComponent()
     std::fill (std::begin (rxReport), std::end (rxReport), (juce::uint8) 0);
     lastPercent = 0.0;
 
-    hidCtrl = new HidCtrl();
+    hidCtrl = std::make_unique<HidCtrl>();
     hidCtrl->open (this, fileValid);
 
     setSize (420, 170);
@@ -86,24 +86,18 @@ MainComponent::~MainComponent()
     if (progressBar != nullptr)
         progressBar->setLookAndFeel (nullptr);
 
-    delete languageBox;
-    languageBox = nullptr;
-    delete progressBar;
-    progressBar = nullptr;
-    delete okButton;
-    okButton = nullptr;
-    delete cancelButton;
-    cancelButton = nullptr;
-    delete langLookAndFeel;
-    langLookAndFeel = nullptr;
-    delete progressLookAndFeel;
-    progressLookAndFeel = nullptr;
+    // The widgets go before the look-and-feels that they use.
+    languageBox.reset();
+    progressBar.reset();
+    okButton.reset();
+    cancelButton.reset();
+    langLookAndFeel.reset();
+    progressLookAndFeel.reset();
 
     if (hidCtrl != nullptr)
     {
         hidCtrl->close();
-        delete hidCtrl;
-        hidCtrl = nullptr;
+        hidCtrl.reset();
     }
 
     ImageLoader::deleteInstance();
@@ -153,7 +147,7 @@ void MainComponent::handleAsyncUpdate()
 //==============================================================================
 void MainComponent::buttonClicked (juce::Button* button)
 {
-    if (button == okButton)
+    if (button == okButton.get())
     {
         if (screenState == languageChoice)
         {
@@ -178,7 +172,7 @@ void MainComponent::buttonClicked (juce::Button* button)
             quit();
         }
     }
-    else if (button == cancelButton)
+    else if (button == cancelButton.get())
     {
         quit();
     }
@@ -186,7 +180,7 @@ void MainComponent::buttonClicked (juce::Button* button)
 
 void MainComponent::comboBoxChanged (juce::ComboBox* box)
 {
-    if (box != languageBox)
+    if (box != languageBox.get())
         return;
 
     auto* texts = TxtLoader::getInstance();

@@ -2,10 +2,12 @@
 
 #include "device/HidCtrl.h"
 #include "device/HidHandler.h"
+#include "updater/ReplyEvent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
+#include <memory>
 
 class AlineButton;
 class FontMapLookAndFeel;
@@ -168,16 +170,16 @@ private:
 
     //==============================================================================
     juce::GlyphArrangement textLayout;
-    LangLookAndFeel* langLookAndFeel = nullptr;
-    juce::ComboBox* languageBox = nullptr;
-    ProgressLookAndFeel* progressLookAndFeel = nullptr;
+    std::unique_ptr<LangLookAndFeel> langLookAndFeel;
+    std::unique_ptr<juce::ComboBox> languageBox;
+    std::unique_ptr<ProgressLookAndFeel> progressLookAndFeel;
     std::atomic<double> progress { 0.0 }; // written by the update thread
     double progressShown = 0.0;           // the bar's copy, refreshed on the message thread
-    juce::ProgressBar* progressBar = nullptr;
-    AlineButton* okButton = nullptr;
-    AlineButton* cancelButton = nullptr;
+    std::unique_ptr<juce::ProgressBar> progressBar;
+    std::unique_ptr<AlineButton> okButton;
+    std::unique_ptr<AlineButton> cancelButton;
     juce::CriticalSection stateLock;
-    juce::WaitableEvent replyEvent;
+    ReplyEvent replyEvent;
     int fileVersion = -1;
     int fileValid = 0;
     int payloadSize = 0;
@@ -187,21 +189,29 @@ private:
     int deviceFirmwareVersion = -1;
     int screenState = languageChoice;
     int pendingState = none;
-    HidCtrl* hidCtrl = nullptr;
+    std::unique_ptr<HidCtrl> hidCtrl;
     juce::uint8 rxReport[hidReportSize] = {};
     juce::CriticalSection rxReportLock; // the report copy against the update thread's read
     double lastPercent = 0.0;
     juce::String updateFileName;
 
-    /** Copies progress into the bar's double on the message thread. */
+    /** Copies progress into the bar's double on the message thread, only while the bar shows. */
     struct ProgressMirror : private juce::Timer
     {
         explicit ProgressMirror (MainComponent& c)
             : owner (c)
         {
-            startTimer (30);
         }
         ~ProgressMirror() override { stopTimer(); }
+
+        void follow (bool shouldFollow)
+        {
+            if (!shouldFollow)
+                stopTimer();
+            else if (!isTimerRunning())
+                startTimer (30);
+        }
+
         void timerCallback() override { owner.progressShown = owner.progress.load(); }
         MainComponent& owner;
     };

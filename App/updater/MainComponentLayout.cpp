@@ -171,6 +171,9 @@ void MainComponent::rebuildScreen()
     if (progressBar != nullptr)
         progressBar->setVisible (screenState == updating);
 
+    if (progressMirror != nullptr)
+        progressMirror->follow (screenState == updating);
+
     if (okButton != nullptr && cancelButton != nullptr)
     {
         okButton->setFontName (fontName);

@@ -1,7 +1,7 @@
 // MainComponent: the update thread, which sends the update file to the device.
 
+#include "platform/linux/FileLocations.h"
 #include "platform/winapi/WinApi.h"
-#include "updater/FileLocations.h"
 #include "updater/MainComponent.h"
 
 #include <cstdio>

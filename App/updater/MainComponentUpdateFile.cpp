@@ -1,11 +1,10 @@
 // MainComponent: finding, checking and measuring the update file beside the executable.
 
-#include "updater/FileLocations.h"
+#include "platform/linux/FileLocations.h"
 #include "updater/MainComponent.h"
 
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace
 {
@@ -18,6 +17,65 @@ constexpr int updateFileHeaderSize = 36;
 constexpr int versionOffset = 20;
 constexpr size_t minNameLength = 12;
 constexpr size_t maxNameLength = 19;
+
+/** t[0] is the byte-wise table of CRC-16/XMODEM (polynomial 0x1021); t[k] gives a byte's
+    contribution with k more bytes behind it, so that a slice of 16 bytes is taken in one step.
+*/
+constexpr int crcSlice = 16;
+
+struct CrcTables
+{
+    juce::uint16 t[crcSlice][256];
+};
+
+constexpr CrcTables makeCrcTables()
+{
+    CrcTables tables {};
+
+    for (int b = 0; b < 256; ++b)
+    {
+        auto c = (juce::uint16) (b << 8);
+
+        for (int bit = 0; bit < 8; ++bit)
+            c = (juce::uint16) ((c & 0x8000) != 0 ? (c << 1) ^ 0x1021 : c << 1);
+
+        tables.t[0][b] = c;
+    }
+
+    for (int k = 1; k < crcSlice; ++k)
+        for (int b = 0; b < 256; ++b)
+        {
+            const auto previous = tables.t[k - 1][b];
+            tables.t[k][b] = (juce::uint16) ((previous << 8) ^ tables.t[0][previous >> 8]);
+        }
+
+    return tables;
+}
+
+constexpr CrcTables crcTables = makeCrcTables();
+
+/** Takes length bytes more into a running CRC-16/XMODEM. */
+juce::uint16 tableCrc16 (juce::uint16 crc, const juce::uint8* data, size_t length)
+{
+    const auto& t = crcTables.t;
+    size_t i = 0;
+
+    for (; i + crcSlice <= length; i += crcSlice)
+    {
+        const auto* d = data + i;
+        auto next = (juce::uint16) (t[crcSlice - 1][d[0] ^ (crc >> 8)] ^ t[crcSlice - 2][d[1] ^ (crc & 0xff)]);
+
+        for (int k = 2; k < crcSlice; ++k)
+            next ^= t[crcSlice - 1 - k][d[k]];
+
+        crc = next;
+    }
+
+    for (; i < length; ++i)
+        crc = (juce::uint16) ((crc << 8) ^ t[0][(crc >> 8) ^ data[i]]);
+
+    return crc;
+}
 
 juce::File executableFolder()
 {
@@ -121,22 +179,26 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
         return 0;
 
     const int length = (int) totalLength;
-    std::unique_ptr<juce::uint8[]> buffer (new (std::nothrow) juce::uint8[(size_t) length]);
 
-    if (buffer == nullptr)
-        return 0;
-
-    // A file that delivers fewer bytes than its length (it shrank, or the read failed) would
-    // leave part of the buffer unset: it is refused.
+    // The file goes through a small buffer, the CRC taken piece by piece while each is in the
+    // cache; only the header is kept. A file that delivers fewer bytes than its length (it
+    // shrank, or the read failed) is refused.
+    juce::uint8 piece[1 << 16];
+    juce::uint8 header[updateFileHeaderSize] = {};
+    juce::uint16 crc = 0;
     int bytesRead = 0;
 
     while (bytesRead < length)
     {
-        const int n = stream.read (buffer.get() + bytesRead, length - bytesRead);
+        const int n = stream.read (piece, juce::jmin (length - bytesRead, (int) sizeof (piece)));
 
         if (n <= 0)
             return 0;
 
+        if (bytesRead < updateFileHeaderSize)
+            std::memcpy (header + bytesRead, piece, (size_t) juce::jmin (n, updateFileHeaderSize - bytesRead));
+
+        crc = tableCrc16 (crc, piece, (size_t) n);
         bytesRead += n;
     }
 
@@ -144,13 +206,13 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
         return 0;
 
     if (version != nullptr)
-        *version = (buffer[versionOffset] - 48) * 100 + (buffer[versionOffset + 1] - 48) * 10 + (buffer[versionOffset + 2] - 48);
+        *version = (header[versionOffset] - 48) * 100 + (header[versionOffset + 1] - 48) * 10 + (header[versionOffset + 2] - 48);
 
     imageWrite[0] = 1;
     imageSize[0] = (juce::uint32) length;
-    imageCrc[0] = calcCrc16 (buffer.get(), length);
+    imageCrc[0] = crc;
 
-    const bool magicMatches = magic != nullptr && std::strlen (magic) >= (size_t) magicLength && std::memcmp (buffer.get(), magic, (size_t) magicLength) == 0;
+    const bool magicMatches = magic != nullptr && std::strlen (magic) >= (size_t) magicLength && std::memcmp (header, magic, (size_t) magicLength) == 0;
 
     return magicMatches ? length - updateFileHeaderSize : 0;
 }
@@ -158,35 +220,7 @@ int MainComponent::loadUpdateStream (juce::InputStream& stream, const char* magi
 //==============================================================================
 juce::uint16 MainComponent::calcCrc16 (const juce::uint8* data, int length)
 {
-    if (data == nullptr || length <= 0)
-        return 0;
-
-    // Bits 8 to 23 of r hold the CRC, bits 0 to 7 take in the next byte; 0x1102100 is the
-    // polynomial 0x1021 with its top bit, moved up by 8, so the XOR also clears bit 24.
-    juce::uint32 r = 0;
-
-    auto shiftByte = [&r]
-    {
-        for (int bit = 0; bit < 8; ++bit)
-        {
-            r <<= 1;
-
-            if ((r & 0x1000000) != 0)
-                r ^= 0x1102100;
-        }
-    };
-
-    for (int i = 0; i < length; ++i)
-    {
-        r |= data[i];
-        shiftByte();
-    }
-
-    // Two zero bytes flush the last data byte through the register.
-    shiftByte();
-    shiftByte();
-
-    return (juce::uint16) ((r >> 8) & 0xffff);
+    return data != nullptr && length > 0 ? tableCrc16 (0, data, (size_t) length) : 0;
 }
 
 juce::uint8 MainComponent::hexDigitValue (juce::uint8 c)

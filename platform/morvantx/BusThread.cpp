@@ -18,7 +18,6 @@ namespace
     constexpr size_t maxGreetings = 32;
     constexpr size_t maxRetries = 256;
     constexpr size_t maxRefused = 1024;
-    constexpr int reportsPerTurn = 64; // one device cannot keep the others waiting
 
     // recv gives 0 both for an empty packet and for the end of the connection.
     bool peerHasClosed (int socket)
@@ -132,7 +131,7 @@ void BusThread::run()
         const size_t greetingCount = greetings.size();
 
         for (size_t i = devices.size(); i-- > 0;)
-            if (auto revents = fds[2 + greetingCount + i].revents; revents != 0 && !readReports (devices[i], revents))
+            if (auto revents = fds[2 + greetingCount + i].revents; revents != 0 && !readReport (devices[i], revents))
                 removeDevice (i);
 
         const auto now = Clock::now();
@@ -391,35 +390,26 @@ void BusThread::finishGreeting (size_t index, bool readable)
     refused.insert (g.name);
 }
 
-bool BusThread::readReports (const Device& device, short revents)
+bool BusThread::readReport (const Device& device, short revents)
 {
-    if ((revents & (POLLHUP | POLLERR)) != 0 && !table.hasRoom (device.number))
-        return false; // gone while its queue is full: what was still in the connection is lost
+    if (!table.hasRoom (device.number))
+        return (revents & (POLLHUP | POLLERR)) == 0; // gone while its queue is full: what was still in the connection is lost
 
+    // One packet a turn: the next poll tells whether there is more, so no read ends on an
+    // empty socket, and one device cannot keep the others waiting. MSG_TRUNC gives the
+    // packet's real length, so an oversized one is recognised.
     uint8_t packet[devicebus::maxReportSize];
+    const auto n = recv (device.socket, packet, sizeof (packet), MSG_DONTWAIT | MSG_TRUNC);
 
-    for (int i = 0; i < reportsPerTurn && table.hasRoom (device.number); ++i)
-    {
-        // MSG_TRUNC gives the packet's real length, so an oversized one is recognised.
-        const auto n = recv (device.socket, packet, sizeof (packet), MSG_DONTWAIT | MSG_TRUNC);
+    if (n < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
 
-        if (n < 0)
-            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (n == 0)
+        return !peerHasClosed (device.socket); // else an empty packet, which is not a report
 
-        if (n == 0)
-        {
-            if (peerHasClosed (device.socket))
-                return false;
-
-            continue; // an empty packet is not a report
-        }
-
-        if ((size_t) n > sizeof (packet))
-            continue; // nor is one longer than a report
-
-        if (table.push (device.number, packet, (size_t) n))
-            post (Event::report, device.number);
-    }
+    // Nor is a packet longer than a report.
+    if ((size_t) n <= sizeof (packet) && table.push (device.number, packet, (size_t) n))
+        post (Event::report, device.number);
 
     return true;
 }

@@ -77,7 +77,7 @@ private:
     void nameGone (const std::string& name);
     void tryConnect (const std::string& name, int attemptsLeft);
     void finishGreeting (size_t index, bool readable);
-    bool readReports (const Device& device, short revents);
+    bool readReport (const Device& device, short revents);
     void removeDevice (size_t index);
     void forget (const std::string& name);
     bool isKnown (const std::string& name) const;

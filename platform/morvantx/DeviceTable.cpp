@@ -33,7 +33,7 @@ void DeviceTable::remove (int number)
     close (d->second.socket);
     d->second.socket = -1;
 
-    if (d->second.reports.empty())
+    if (d->second.count == 0)
     {
         devices.erase (d);
         return;
@@ -69,10 +69,11 @@ bool DeviceTable::push (int number, const uint8_t* data, size_t size)
     std::lock_guard<std::mutex> l (lock);
     auto d = devices.find (number);
 
-    if (d == devices.end() || d->second.socket < 0 || d->second.reports.size() >= queueCapacity)
+    if (d == devices.end() || d->second.socket < 0 || d->second.count >= queueCapacity)
         return false;
 
-    d->second.reports.emplace_back (data, data + size);
+    auto& device = d->second;
+    device.reports[(device.first + device.count++) % queueCapacity].assign (data, data + size);
     return true;
 }
 
@@ -80,7 +81,7 @@ bool DeviceTable::hasRoom (int number) const
 {
     std::lock_guard<std::mutex> l (lock);
     auto d = devices.find (number);
-    return d != devices.end() && d->second.reports.size() < queueCapacity;
+    return d != devices.end() && d->second.count < queueCapacity;
 }
 
 void DeviceTable::setRoomSignal (int eventFd)
@@ -134,23 +135,23 @@ bool DeviceTable::pop (int number, uint8_t* buffer, uint32_t* length)
     std::lock_guard<std::mutex> l (lock);
     auto d = devices.find (number);
 
-    if (d == devices.end() || d->second.reports.empty())
+    if (d == devices.end() || d->second.count == 0)
     {
         *length = 0;
         return false;
     }
 
-    auto& reports = d->second.reports;
-    const bool wasFull = reports.size() >= queueCapacity;
-    const auto& report = reports.front();
+    auto& device = d->second;
+    const bool wasFull = device.count >= queueCapacity;
+    const auto& report = device.reports[device.first];
     const uint32_t n = std::min (*length, (uint32_t) report.size());
     std::copy_n (report.begin(), n, buffer);
     *length = n;
-    reports.pop_front();
+    device.first = --device.count == 0 ? 0 : (device.first + 1) % queueCapacity;
 
-    if (d->second.socket < 0)
+    if (device.socket < 0)
     {
-        if (reports.empty())
+        if (device.count == 0)
         {
             removedWithReports.erase (std::remove (removedWithReports.begin(), removedWithReports.end(), number),
                                       removedWithReports.end());

@@ -2,6 +2,7 @@
 
 #include "platform/morvantx/DeviceBus.h"
 
+#include <array>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -65,7 +66,11 @@ private:
     {
         int socket = -1; // -1 once removed
         devicebus::Greeting greeting;
-        std::deque<std::vector<uint8_t>> reports;
+
+        // A ring of report buffers, reused: a queue that empties starts again at slot 0, so a
+        // device answering one request at a time keeps using one buffer.
+        std::array<std::vector<uint8_t>, queueCapacity> reports;
+        size_t first = 0, count = 0;
     };
 
     void forgetRemovedBeyondLimit();

@@ -1,212 +1,280 @@
 #include "platform/winapi/Locale.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
 struct LocaleMapping
 {
-    const char* name; // language_TERRITORY, as glibc names its locales
+    const char* name;
     LANGID langId;
 };
 
-// The first entry of each language also stands for its territories missing here.
-const LocaleMapping localeMappings[] = {
-    { "en_US", 0x0409 },
-    { "en_GB", 0x0809 },
-    { "en_AU", 0x0c09 },
-    { "en_CA", 0x1009 },
-    { "en_NZ", 0x1409 },
-    { "en_IE", 0x1809 },
-    { "en_ZA", 0x1c09 },
-    { "en_PH", 0x3409 },
-    { "en_HK", 0x3c09 },
-    { "en_IN", 0x4009 },
-    { "en_SG", 0x4809 },
+// Each language by its ISO 639 code, with Windows' identifier of its main territory: the
+// program tells languages apart by the identifier's low byte alone.
+const LocaleMapping languageMappings[] = {
+    { "af", 0x0436 },
+    { "am", 0x045e },
+    { "ar", 0x0401 },
+    { "as", 0x044d },
+    { "az", 0x042c },
+    { "be", 0x0423 },
+    { "bg", 0x0402 },
+    { "bn", 0x0445 },
+    { "bo", 0x0451 },
+    { "br", 0x047e },
+    { "bs", 0x141a },
+    { "ca", 0x0403 },
+    { "cs", 0x0405 },
+    { "cy", 0x0452 },
+    { "da", 0x0406 },
+    { "de", 0x0407 },
+    { "el", 0x0408 },
+    { "en", 0x0409 },
+    { "es", 0x0c0a },
+    { "et", 0x0425 },
+    { "eu", 0x042d },
+    { "fa", 0x0429 },
+    { "fi", 0x040b },
+    { "fil", 0x0464 },
+    { "fo", 0x0438 },
+    { "fr", 0x040c },
+    { "fy", 0x0462 },
+    { "ga", 0x083c },
+    { "gd", 0x0491 },
+    { "gl", 0x0456 },
+    { "gu", 0x0447 },
+    { "ha", 0x0468 },
+    { "he", 0x040d },
+    { "hi", 0x0439 },
+    { "hr", 0x041a },
+    { "hu", 0x040e },
+    { "hy", 0x042b },
+    { "id", 0x0421 },
+    { "ig", 0x0470 },
+    { "is", 0x040f },
+    { "it", 0x0410 },
+    { "ja", 0x0411 },
+    { "ka", 0x0437 },
+    { "kk", 0x043f },
+    { "kl", 0x046f },
+    { "km", 0x0453 },
+    { "kn", 0x044b },
+    { "ko", 0x0412 },
+    { "ky", 0x0440 },
+    { "lb", 0x046e },
+    { "lo", 0x0454 },
+    { "lt", 0x0427 },
+    { "lv", 0x0426 },
+    { "mi", 0x0481 },
+    { "mk", 0x042f },
+    { "ml", 0x044c },
+    { "mn", 0x0450 },
+    { "mr", 0x044e },
+    { "ms", 0x043e },
+    { "mt", 0x043a },
+    { "nb", 0x0414 },
+    { "ne", 0x0461 },
+    { "nl", 0x0413 },
+    { "nn", 0x0814 },
+    { "nso", 0x046c },
+    { "oc", 0x0482 },
+    { "or", 0x0448 },
+    { "pa", 0x0446 },
+    { "pl", 0x0415 },
+    { "ps", 0x0463 },
+    { "pt", 0x0416 },
+    { "rm", 0x0417 },
+    { "ro", 0x0418 },
+    { "ru", 0x0419 },
+    { "rw", 0x0487 },
+    { "sa", 0x044f },
+    { "se", 0x043b },
+    { "si", 0x045b },
+    { "sk", 0x041b },
+    { "sl", 0x0424 },
+    { "sq", 0x041c },
+    { "sr", 0x281a },
+    { "sv", 0x041d },
+    { "sw", 0x0441 },
+    { "ta", 0x0449 },
+    { "te", 0x044a },
+    { "tg", 0x0428 },
+    { "th", 0x041e },
+    { "tk", 0x0442 },
+    { "tn", 0x0432 },
+    { "tr", 0x041f },
+    { "tt", 0x0444 },
+    { "ug", 0x0480 },
+    { "uk", 0x0422 },
+    { "ur", 0x0420 },
+    { "uz", 0x0443 },
+    { "vi", 0x042a },
+    { "wo", 0x0488 },
+    { "xh", 0x0434 },
+    { "yo", 0x046a },
+    { "zh", 0x0804 },
+    { "zu", 0x0435 },
+};
 
-    { "fr_FR", 0x040c },
-    { "fr_BE", 0x080c },
-    { "fr_CA", 0x0c0c },
-    { "fr_CH", 0x100c },
-    { "fr_LU", 0x140c },
-
-    { "de_DE", 0x0407 },
-    { "de_CH", 0x0807 },
-    { "de_AT", 0x0c07 },
-    { "de_LU", 0x1007 },
-    { "de_LI", 0x1407 },
-
-    { "es_ES", 0x0c0a },
-    { "es_MX", 0x080a },
-    { "es_GT", 0x100a },
-    { "es_CR", 0x140a },
-    { "es_PA", 0x180a },
-    { "es_DO", 0x1c0a },
-    { "es_VE", 0x200a },
-    { "es_CO", 0x240a },
-    { "es_PE", 0x280a },
-    { "es_AR", 0x2c0a },
-    { "es_EC", 0x300a },
-    { "es_CL", 0x340a },
-    { "es_UY", 0x380a },
-    { "es_PY", 0x3c0a },
-    { "es_BO", 0x400a },
-    { "es_SV", 0x440a },
-    { "es_HN", 0x480a },
-    { "es_NI", 0x4c0a },
-    { "es_PR", 0x500a },
-    { "es_US", 0x540a },
-
-    { "it_IT", 0x0410 },
-    { "it_CH", 0x0810 },
-    { "nl_NL", 0x0413 },
-    { "nl_BE", 0x0813 },
-    { "ru_RU", 0x0419 },
-    { "ru_MD", 0x0819 },
-    { "pt_PT", 0x0816 },
-    { "pt_BR", 0x0416 },
-
+// Chinese is the one language whose territory decides which of its tables the program shows.
+const LocaleMapping chineseTerritories[] = {
     { "zh_CN", 0x0804 },
     { "zh_TW", 0x0404 },
     { "zh_HK", 0x0c04 },
     { "zh_SG", 0x1004 },
     { "zh_MO", 0x1404 },
-
-    { "ko_KR", 0x0412 },
-    { "ja_JP", 0x0411 },
-
-    { "ar_SA", 0x0401 },
-    { "ar_IQ", 0x0801 },
-    { "ar_EG", 0x0c01 },
-    { "ar_LY", 0x1001 },
-    { "ar_DZ", 0x1401 },
-    { "ar_MA", 0x1801 },
-    { "ar_TN", 0x1c01 },
-    { "ar_OM", 0x2001 },
-    { "ar_YE", 0x2401 },
-    { "ar_SY", 0x2801 },
-    { "ar_JO", 0x2c01 },
-    { "ar_LB", 0x3001 },
-    { "ar_KW", 0x3401 },
-    { "ar_AE", 0x3801 },
-    { "ar_BH", 0x3c01 },
-    { "ar_QA", 0x4001 },
-
-    { "bg_BG", 0x0402 },
-    { "ca_ES", 0x0403 },
-    { "cs_CZ", 0x0405 },
-    { "da_DK", 0x0406 },
-    { "el_GR", 0x0408 },
-    { "fi_FI", 0x040b },
-    { "he_IL", 0x040d },
-    { "hu_HU", 0x040e },
-    { "is_IS", 0x040f },
-    { "nb_NO", 0x0414 },
-    { "nn_NO", 0x0814 },
-    { "pl_PL", 0x0415 },
-    { "rm_CH", 0x0417 },
-    { "ro_RO", 0x0418 },
-    { "hr_HR", 0x041a },
-    { "sk_SK", 0x041b },
-    { "sq_AL", 0x041c },
-    { "sv_SE", 0x041d },
-    { "sv_FI", 0x081d },
-    { "th_TH", 0x041e },
-    { "tr_TR", 0x041f },
-    { "ur_PK", 0x0420 },
-    { "id_ID", 0x0421 },
-    { "uk_UA", 0x0422 },
-    { "be_BY", 0x0423 },
-    { "sl_SI", 0x0424 },
-    { "et_EE", 0x0425 },
-    { "lv_LV", 0x0426 },
-    { "lt_LT", 0x0427 },
-    { "tg_TJ", 0x0428 },
-    { "fa_IR", 0x0429 },
-    { "vi_VN", 0x042a },
-    { "hy_AM", 0x042b },
-    { "az_AZ", 0x042c },
-    { "eu_ES", 0x042d },
-    { "mk_MK", 0x042f },
-    { "tn_ZA", 0x0432 },
-    { "xh_ZA", 0x0434 },
-    { "zu_ZA", 0x0435 },
-    { "af_ZA", 0x0436 },
-    { "ka_GE", 0x0437 },
-    { "fo_FO", 0x0438 },
-    { "hi_IN", 0x0439 },
-    { "mt_MT", 0x043a },
-    { "se_NO", 0x043b },
-    { "ga_IE", 0x083c },
-    { "ms_MY", 0x043e },
-    { "kk_KZ", 0x043f },
-    { "ky_KG", 0x0440 },
-    { "sw_KE", 0x0441 },
-    { "tk_TM", 0x0442 },
-    { "uz_UZ", 0x0443 },
-    { "tt_RU", 0x0444 },
-    { "bn_IN", 0x0445 },
-    { "pa_IN", 0x0446 },
-    { "gu_IN", 0x0447 },
-    { "or_IN", 0x0448 },
-    { "ta_IN", 0x0449 },
-    { "te_IN", 0x044a },
-    { "kn_IN", 0x044b },
-    { "ml_IN", 0x044c },
-    { "as_IN", 0x044d },
-    { "mr_IN", 0x044e },
-    { "sa_IN", 0x044f },
-    { "mn_MN", 0x0450 },
-    { "bo_CN", 0x0451 },
-    { "cy_GB", 0x0452 },
-    { "km_KH", 0x0453 },
-    { "lo_LA", 0x0454 },
-    { "gl_ES", 0x0456 },
-    { "si_LK", 0x045b },
-    { "am_ET", 0x045e },
-    { "ne_NP", 0x0461 },
-    { "fy_NL", 0x0462 },
-    { "ps_AF", 0x0463 },
-    { "fil_PH", 0x0464 },
-    { "ha_NG", 0x0468 },
-    { "yo_NG", 0x046a },
-    { "nso_ZA", 0x046c },
-    { "lb_LU", 0x046e },
-    { "kl_GL", 0x046f },
-    { "ig_NG", 0x0470 },
-    { "br_FR", 0x047e },
-    { "ug_CN", 0x0480 },
-    { "mi_NZ", 0x0481 },
-    { "oc_FR", 0x0482 },
-    { "rw_RW", 0x0487 },
-    { "wo_SN", 0x0488 },
-    { "gd_GB", 0x0491 },
-    { "bs_BA", 0x141a },
-    { "sr_RS", 0x281a },
 };
+
+const char* const systemLocaleFolder = "/usr/lib/locale";
 
 // Set only by tests, on the message thread.
 std::unique_ptr<LocaleFacts> testFacts;
 
-bool canLoadLocale (const char* name)
-{
-    char withCodeset[32];
-    std::snprintf (withCodeset, sizeof (withCodeset), "%s.UTF-8", name);
+//==============================================================================
+// The C library's locale archive, as it writes it (native byte order): a header, a hash table
+// of names, each entry naming a locale record, and a string table that holds the names.
+constexpr uint32_t archiveMagic = 0xde020109;
+constexpr uint32_t maxArchiveNames = 1u << 20; // a few thousand in practice
 
-    for (const char* candidate : { (const char*) withCodeset, name })
+struct ArchiveHeader
+{
+    uint32_t magic, serial;
+    uint32_t namehashOffset, namehashUsed, namehashSize;
+    uint32_t stringOffset, stringUsed, stringSize;
+    uint32_t recordOffset, recordUsed, recordSize;
+    uint32_t sumhashOffset, sumhashUsed, sumhashSize;
+};
+
+struct NameHashEntry
+{
+    uint32_t hash, nameOffset, recordOffset; // recordOffset 0: a free slot
+};
+
+struct ScopedFile
+{
+    explicit ScopedFile (const char* path)
+        : fd (open (path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) // a FIFO must not block the start
     {
-        if (locale_t loc = newlocale (LC_ALL_MASK, candidate, (locale_t) 0))
-        {
-            freelocale (loc);
-            return true;
-        }
+    }
+    ~ScopedFile()
+    {
+        if (fd >= 0)
+            close (fd);
     }
 
-    return false;
+    const int fd;
+};
+
+bool readAt (int fd, uint64_t offset, void* dest, uint64_t size)
+{
+    auto* bytes = static_cast<char*> (dest);
+
+    while (size > 0)
+    {
+        const auto n = pread (fd, bytes, size, (off_t) offset);
+
+        if (n <= 0)
+            return false;
+
+        bytes += n;
+        offset += (uint64_t) n;
+        size -= (uint64_t) n;
+    }
+
+    return true;
+}
+
+/** The names in a locale archive. Every offset is checked against the file, so a damaged or
+    foreign file yields fewer names or none, never a read outside what was read in.
+*/
+void addArchiveNames (const std::string& path, std::vector<std::string>& names)
+{
+    const ScopedFile file (path.c_str());
+    const int fd = file.fd;
+
+    if (fd < 0)
+        return;
+
+    struct stat info;
+    ArchiveHeader header;
+
+    if (fstat (fd, &info) != 0 || !S_ISREG (info.st_mode) || !readAt (fd, 0, &header, sizeof (header)) || header.magic != archiveMagic)
+        return;
+
+    const auto fileSize = (uint64_t) info.st_size;
+    const auto tableBytes = (uint64_t) header.namehashSize * sizeof (NameHashEntry);
+
+    if (header.namehashSize > maxArchiveNames || (uint64_t) header.namehashOffset + tableBytes > fileSize || (uint64_t) header.stringOffset + header.stringUsed > fileSize)
+        return;
+
+    std::vector<NameHashEntry> table (header.namehashSize);
+    std::vector<char> strings (header.stringUsed);
+
+    if (!readAt (fd, header.namehashOffset, table.data(), tableBytes) || !readAt (fd, header.stringOffset, strings.data(), strings.size()))
+        return;
+
+    for (const auto& entry : table)
+    {
+        if (entry.recordOffset == 0 || entry.nameOffset < header.stringOffset)
+            continue;
+
+        const auto start = (uint64_t) (entry.nameOffset - header.stringOffset);
+
+        if (start >= strings.size())
+            continue;
+
+        const char* name = strings.data() + start;
+
+        if (const auto* end = static_cast<const char*> (std::memchr (name, 0, strings.size() - start)))
+            names.emplace_back (name, end);
+    }
+}
+
+/** The locale directories of a folder: those holding character-type data (others may hold
+    translations only).
+*/
+void addDirectoryNames (const std::string& folder, std::vector<std::string>& names)
+{
+    const std::unique_ptr<DIR, int (*) (DIR*)> dir (opendir (folder.c_str()), closedir);
+
+    if (dir == nullptr)
+        return;
+
+    while (const auto* entry = readdir (dir.get()))
+    {
+        if (entry->d_name[0] == '.')
+            continue;
+
+        struct stat info;
+        const auto data = folder + "/" + entry->d_name + "/LC_CTYPE";
+
+        if (stat (data.c_str(), &info) == 0 && S_ISREG (info.st_mode))
+            names.emplace_back (entry->d_name);
+    }
+}
+
+BOOL enumerate (LOCALE_ENUMPROCA callback, const std::vector<LANGID>& ids)
+{
+    for (const auto id : ids)
+    {
+        // Windows writes locale identifiers as eight upper-case hexadecimal digits.
+        char text[9];
+        std::snprintf (text, sizeof (text), "%08X", (unsigned int) id);
+
+        if (!callback (text))
+            break;
+    }
+
+    return TRUE;
 }
 } // namespace
 
@@ -220,18 +288,30 @@ LANGID langIdFromLocaleName (const char* localeName)
     const size_t length = std::strcspn (localeName, ".@");
     const size_t languageLength = std::strcspn (localeName, "_.@");
 
-    for (const auto& m : localeMappings)
+    for (const auto& m : chineseTerritories)
         if (std::strlen (m.name) == length && std::strncmp (m.name, localeName, length) == 0)
             return m.langId;
 
-    if (languageLength == 0)
-        return 0;
-
-    for (const auto& m : localeMappings)
-        if (std::strcspn (m.name, "_") == languageLength && std::strncmp (m.name, localeName, languageLength) == 0)
+    for (const auto& m : languageMappings)
+        if (std::strlen (m.name) == languageLength && std::strncmp (m.name, localeName, languageLength) == 0)
             return m.langId;
 
     return 0;
+}
+
+std::vector<LANGID> installedLanguageIds (const char* localeFolder)
+{
+    std::vector<std::string> names;
+    addArchiveNames (std::string (localeFolder) + "/locale-archive", names);
+    addDirectoryNames (localeFolder, names);
+
+    std::vector<LANGID> ids;
+
+    for (const auto& name : names)
+        if (const auto id = langIdFromLocaleName (name.c_str()); id != 0 && std::find (ids.begin(), ids.end(), id) == ids.end())
+            ids.push_back (id);
+
+    return ids;
 }
 
 void setLocaleFactsForTesting (const LocaleFacts* facts)
@@ -261,22 +341,21 @@ extern "C" BOOL EnumSystemLocalesA (LOCALE_ENUMPROCA callback, DWORD flags)
         return TRUE;
     }
 
-    const bool onlyInstalled = (flags & LCID_SUPPORTED) == 0;
-
-    for (const auto& m : localeMappings)
+    if ((flags & LCID_SUPPORTED) != 0)
     {
-        if (onlyInstalled && !canLoadLocale (m.name))
-            continue;
+        std::vector<LANGID> all;
 
-        // Windows writes locale identifiers as eight upper-case hexadecimal digits.
-        char id[9];
-        std::snprintf (id, sizeof (id), "%08X", (unsigned int) m.langId);
+        for (const auto& m : languageMappings)
+            all.push_back (m.langId);
 
-        if (!callback (id))
-            break;
+        for (const auto& m : chineseTerritories)
+            if (std::find (all.begin(), all.end(), m.langId) == all.end())
+                all.push_back (m.langId);
+
+        return enumerate (callback, all);
     }
 
-    return TRUE;
+    return enumerate (callback, installedLanguageIds (systemLocaleFolder));
 }
 
 extern "C" LANGID GetUserDefaultLangID (void)

@@ -1,19 +1,26 @@
 #pragma once
 
 // The locale facts behind EnumSystemLocalesA and GetUserDefaultLangID (declared in WinApi.h).
-// Installed locales are those the C library can load; each is known to the program by the
-// Windows locale identifier that a table of ours gives its name. Message thread only.
+// Installed locales are those of the C library's locale folder (what `locale -a` lists); each
+// is known to the program by a Windows language identifier: its language's, or for Chinese its
+// territory's. Message thread only.
 
 #include "platform/winapi/WinApi.h"
 
 #include <string>
 #include <vector>
 
-/** The Windows language identifier of a POSIX locale name such as "pt_BR.UTF-8@euro":
-    the table entry of its language and territory, else the first entry of its language;
-    0 when the table knows neither (also for "C" and "POSIX").
+/** The Windows language identifier of a POSIX locale name such as "pt_BR.UTF-8@euro": that of
+    its language's main territory, except that each Chinese territory has its own; 0 for a
+    language without one (also for "C" and "POSIX").
 */
 LANGID langIdFromLocaleName (const char* localeName);
+
+/** The identifiers of the locales installed in a locale folder such as /usr/lib/locale (the
+    names in its locale-archive and its locale directories), each once, in the order found.
+    A missing or damaged archive adds nothing.
+*/
+std::vector<LANGID> installedLanguageIds (const char* localeFolder);
 
 /** What the two locale calls report while a test has replaced the system's facts. */
 struct LocaleFacts

@@ -4,10 +4,14 @@
 
 #include <deque>
 #include <mutex>
+#include <sys/eventfd.h>
 
 // Posted messages wait in one queue for the message thread, which delivers them in the order
 // they were posted, in small batches so that a flood cannot starve painting and timers. Like
 // a Windows thread queue, the queue has a quota: past it PostMessageA fails instead of growing.
+//
+// The message thread learns of them through one eventfd that the framework's event loop
+// polls: a post costs no allocation and no lock of the framework's own message queue.
 
 namespace
 {
@@ -26,8 +30,9 @@ struct MessageQueue
 
     std::mutex lock;
     std::deque<Posted> pending;
-    bool drainScheduled = false; // a drain is queued or running and will see new messages
-    bool delivering = false;     // message thread only: a procedure is running
+    bool wakePending = false; // the eventfd is written, or a drain is running and will see new messages
+    bool delivering = false;  // message thread only: a procedure is running
+    const int wakeFd = eventfd (0, EFD_NONBLOCK | EFD_CLOEXEC);
 };
 
 // Never destroyed: the device library's thread may still post while the process exits.
@@ -37,17 +42,17 @@ MessageQueue& queue()
     return *q;
 }
 
-void drain();
-
-bool scheduleDrain()
+void wake (MessageQueue& q)
 {
-    return juce::MessageManager::callAsync (drain);
+    eventfd_write (q.wakeFd, 1);
 }
 
 // Message thread.
-void drain()
+void drain (int)
 {
     auto& q = queue();
+    eventfd_t ignored;
+    eventfd_read (q.wakeFd, &ignored);
 
     // A procedure that runs a nested message loop must not receive its next message
     // before it returns; the outer drain goes on with the queue afterwards.
@@ -62,7 +67,7 @@ void drain()
 
             if (q.pending.empty())
             {
-                q.drainScheduled = false;
+                q.wakePending = false;
                 return;
             }
 
@@ -79,34 +84,56 @@ void drain()
         }
     }
 
-    std::lock_guard<std::mutex> l (q.lock);
+    std::unique_lock<std::mutex> l (q.lock);
+    q.wakePending = !q.pending.empty();
+    l.unlock();
 
-    if (q.pending.empty())
-        q.drainScheduled = false;
-    else if (!scheduleDrain())
-        q.drainScheduled = false; // the message loop has gone; nothing can be delivered
+    if (q.wakePending)
+        wake (q); // the rest after the loop's other work
 }
+
+/** The eventfd's place in the current event loop, given up with the loop at shutdown. */
+struct Registration : private juce::DeletedAtShutdown
+{
+    Registration() { juce::LinuxEventLoop::registerFdCallback (queue().wakeFd, drain); }
+    ~Registration() override
+    {
+        juce::LinuxEventLoop::unregisterFdCallback (queue().wakeFd);
+        instance = nullptr;
+    }
+
+    static inline Registration* instance = nullptr;
+};
 } // namespace
+
+namespace winapi
+{
+void attachMessageQueue()
+{
+    if (Registration::instance == nullptr && queue().wakeFd >= 0 && juce::MessageManager::existsAndIsCurrentThread())
+        Registration::instance = new Registration();
+}
+} // namespace winapi
 
 extern "C" BOOL PostMessageA (HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!winapi::windowExists (window))
-        return FALSE;
+    if (!winapi::windowExists (window) || juce::MessageManager::getInstanceWithoutCreating() == nullptr)
+        return FALSE; // no window, or no message loop to deliver it
 
     auto& q = queue();
-    std::lock_guard<std::mutex> l (q.lock);
+    std::unique_lock<std::mutex> l (q.lock);
 
     if (q.pending.size() >= MessageQueue::quota)
         return FALSE;
 
-    if (!q.drainScheduled)
-    {
-        if (!scheduleDrain())
-            return FALSE; // no message loop to deliver it
-
-        q.drainScheduled = true;
-    }
-
     q.pending.push_back ({ window, message, wParam, lParam });
+    const bool needsWake = !q.wakePending;
+    q.wakePending = true;
+    l.unlock();
+
+    // Outside the lock: the woken message thread must not find it held.
+    if (needsWake)
+        wake (q);
+
     return TRUE;
 }

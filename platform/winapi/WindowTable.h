@@ -14,4 +14,7 @@ bool windowExists (HWND window);
 
 /** The procedure of the window's class, or null when the window does not exist. */
 WNDPROC windowProcedure (HWND window);
+
+/** Message thread: makes sure the current message loop delivers posted messages. */
+void attachMessageQueue();
 } // namespace winapi

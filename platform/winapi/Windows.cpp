@@ -107,6 +107,7 @@ extern "C" HWND CreateWindowExA (DWORD, LPCSTR className, LPCSTR, DWORD, int, in
     if (className == nullptr)
         return nullptr;
 
+    winapi::attachMessageQueue();
     auto& t = table();
     std::lock_guard<std::mutex> l (t.lock);
     auto c = t.classes.find (className);

@@ -22,7 +22,9 @@ bool isInk (juce::Colour c) { return c.getPerceivedBrightness() < 0.8f; }
     rectangles, one pixel of (possibly grey) ink all round, clean inside, glyph-sized and
     clearly taller than wide as the Latin faces draw them, at the same top and height.
     Touching boxes count one by one. A stray glyph such as a zero may pass for one box; a
-    script drawn as boxes makes a row of them.
+    script drawn as boxes makes a row of them. A Latin face's box stands as tall as its
+    capitals, 8 pixels at the window's text height; the capitals of the CJK faces, drawn a
+    little smaller, stand 7 (their O and D are clean outlines too).
 */
 int countBoxes (const juce::Image& image)
 {
@@ -60,7 +62,7 @@ int countBoxes (const juce::Image& image)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             for (int bw = 4; bw <= 8; ++bw)
-                for (int bh = std::max (7, bw * 3 / 2); bh <= 14; ++bh)
+                for (int bh = std::max (8, bw * 3 / 2); bh <= 14; ++bh)
                     if (isBox (x, y, bw, bh))
                     {
                         ++rows[{ y, bh }];

@@ -1,15 +1,14 @@
 #pragma once
 
-// Shared test support: update files, the CRC oracle, a temporary executable folder, and a whole
-// MainComponent on a private bus beside devsim, which logs every request (1024-byte records) and
-// saves the image it received. Message thread only.
+// Update files, the CRC oracle, an executable folder, and a whole MainComponent on a private bus
+// beside devsim, which logs every request (1024-byte records) and saves the image it received.
 
+#include "platform/linux/FileLocations.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
 #include "support/MessageLoop.h"
 #include "updater/AlineButton.h"
-#include "updater/FileLocations.h"
 
 #include <random>
 
@@ -63,7 +62,6 @@ struct ExecutableFolder
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("vn382-" + juce::Uuid().toString());
 };
 
-//==============================================================================
 struct AppRig
 {
     using Access = MainComponentTestAccess;
@@ -83,10 +81,8 @@ struct AppRig
         Access::rebuildScreen (*main);
     }
 
-    /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link's start-up
-        messages be handled as a user would, and presses OK (and Start): false unless
-        readyToUpdate showed.
-    */
+    /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link start up as
+        a user would, and presses OK (and Start): false unless readyToUpdate showed. */
     bool prepare (const Bytes& file, const std::vector<std::string>& deviceOptions, bool pressStart = false)
     {
         dir.write ("vn382_v123.upd", file);
@@ -154,11 +150,9 @@ struct AppRig
 
     std::vector<int> codes()
     {
-        std::vector<int> c;
-
-        for (auto& r : requests())
-            c.push_back (r[0]);
-
+        std::vector<int> c (requests().size());
+        std::transform (logged.begin(), logged.end(), c.begin(), [] (auto& r)
+                        { return r[0]; });
         return c;
     }
 

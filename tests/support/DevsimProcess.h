@@ -4,15 +4,12 @@
 
 #include <juce_core/juce_core.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace testsupport
 {
-/** A fresh bus folder (mode 0700) made the process's MORVANTX_BUS, which the device library
-    reads at HID_Start (ctest runs each test in its own process); removed with its content.
-*/
+/** A fresh bus folder (mode 0700) as the process's MORVANTX_BUS, read at HID_Start. */
 class PrivateBus
 {
 public:

@@ -14,7 +14,6 @@ struct MainComponentTestAccess
 
     static void checkUpdateFile (C& c) { c.checkUpdateFile(); }
     static int loadUpdateFile (C& c, const juce::String& name, const char* magic, int* version) { return c.loadUpdateFile (name, magic, version); }
-    static int loadUpdateStream (C& c, juce::InputStream& s, const char* magic, int* version) { return c.loadUpdateStream (s, magic, version); }
     static int& fileVersion (C& c) { return c.fileVersion; }
     static int& fileValid (C& c) { return c.fileValid; }
     static int& payloadSize (C& c) { return c.payloadSize; }
@@ -26,14 +25,13 @@ struct MainComponentTestAccess
     static void rebuildScreen (C& c) { c.rebuildScreen(); }
     static void quit (C& c) { c.quit(); }
     static juce::GlyphArrangement& textLayout (C& c) { return c.textLayout; }
-    static juce::ComboBox* languageBox (C& c) { return c.languageBox; }
-    static juce::ProgressBar* progressBar (C& c) { return c.progressBar; }
-    static AlineButton* okButton (C& c) { return c.okButton; }
-    static AlineButton* cancelButton (C& c) { return c.cancelButton; }
+    static juce::ComboBox* languageBox (C& c) { return c.languageBox.get(); }
+    static juce::ProgressBar* progressBar (C& c) { return c.progressBar.get(); }
+    static AlineButton* okButton (C& c) { return c.okButton.get(); }
+    static AlineButton* cancelButton (C& c) { return c.cancelButton.get(); }
     static HidCtrl& hidCtrl (C& c) { return *c.hidCtrl; }
     static int& screenState (C& c) { return c.screenState; }
     static int& deviceFirmwareVersion (C& c) { return c.deviceFirmwareVersion; }
     static juce::uint8* rxReport (C& c) { return c.rxReport; }
-    static juce::WaitableEvent& replyEvent (C& c) { return c.replyEvent; }
     static std::atomic<double>& progress (C& c) { return c.progress; }
 };

@@ -7,9 +7,7 @@
 
 namespace testsupport
 {
-/** Runs the message loop on the message thread (the test's own, see TestMain.cpp) until
-    condition() holds or the time is up; the condition as it stands at the end.
-*/
+/** Runs the message loop (the test's own thread, see TestMain.cpp) until condition() holds. */
 inline bool runMessageLoopUntil (const std::function<bool()>& condition, int timeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);

@@ -7,6 +7,7 @@
 #include "platform/morvantx/DeviceBus.h"
 #include "tools/devsim/UpdateModel.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -214,7 +215,7 @@ bool writeFile (const std::string& path, const std::vector<uint8_t>& bytes)
     if (f == nullptr)
         return false;
 
-    const bool ok = std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool ok = bytes.empty() || std::fwrite (bytes.data(), 1, bytes.size(), f) == bytes.size(); // no image: an empty file
     return std::fclose (f) == 0 && ok;
 }
 
@@ -307,9 +308,12 @@ int main (int argc, char** argv)
     constexpr size_t maxConnections = 16;
     bool unplugged = false;
 
+    std::vector<pollfd> fds;
+    std::vector<uint8_t> request (devicebus::maxReportSize);
+
     while (!stopRequested && !unplugged)
     {
-        std::vector<pollfd> fds { { signalPipe[0], POLLIN, 0 }, { listener, POLLIN, 0 } };
+        fds.assign ({ { signalPipe[0], POLLIN, 0 }, { listener, POLLIN, 0 } });
 
         for (int c : connections)
             fds.push_back ({ c, POLLIN, 0 });
@@ -338,7 +342,6 @@ int main (int argc, char** argv)
                 continue;
 
             const int c = fds[i].fd;
-            std::vector<uint8_t> request (devicebus::maxReportSize);
             const auto n = recv (c, request.data(), request.size(), MSG_DONTWAIT | MSG_TRUNC);
 
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
@@ -354,14 +357,13 @@ int main (int argc, char** argv)
             if (n == 0 || (size_t) n > devicebus::maxReportSize)
                 continue; // neither an empty nor an oversized packet is a report
 
-            request.resize ((size_t) n);
-            request.resize (devicebus::maxReportSize, 0);
+            std::fill (request.begin() + n, request.end(), 0);
 
             if (logFile >= 0)
                 [[maybe_unused]]
                 auto written = write (logFile, request.data(), request.size());
 
-            auto answer = model.handle (request);
+            const auto& answer = model.handle (request);
 
             if (answer.saveImage)
             {

@@ -101,12 +101,20 @@ bool UpdateModel::matches (const Step& step, Step::Kind kind, int index) const
     return step.kind == kind && (kind == Step::start || kind == Step::begin || step.index == index);
 }
 
-UpdateModel::Answer UpdateModel::handle (const std::vector<uint8_t>& packet)
+const UpdateModel::Answer& UpdateModel::handle (const std::vector<uint8_t>& packet)
 {
-    std::vector<uint8_t> report (reportSize, 0);
-    std::copy_n (packet.begin(), std::min (packet.size(), reportSize), report.begin());
+    uint8_t padded[reportSize] = {};
+    const uint8_t* report = packet.data();
 
-    Answer answer;
+    if (packet.size() < reportSize)
+    {
+        std::copy (packet.begin(), packet.end(), padded);
+        report = padded;
+    }
+
+    answer.kind = Answer::silent;
+    answer.saveImage = false;
+    answer.packet.clear();
     Step::Kind kind = Step::none;
     int index = 0;
     uint8_t code = 0, percent = 0, wrongCode = 0;
@@ -125,6 +133,8 @@ UpdateModel::Answer UpdateModel::handle (const std::vector<uint8_t>& packet)
             blocksReceived = 0;
             polls = 0;
             received.clear();
+            received.reserve (std::min<uint32_t> (announcedSize, 64u << 20));
+            crcOfReceived = -1;
             code = startAccepted;
             wrongCode = blockAccepted;
             break;
@@ -135,6 +145,7 @@ UpdateModel::Answer UpdateModel::handle (const std::vector<uint8_t>& packet)
             blocksReceived = 0;
             polls = 0;
             received.clear();
+            crcOfReceived = -1;
             code = blockAccepted;
             wrongCode = startAccepted;
             break;
@@ -154,7 +165,8 @@ UpdateModel::Answer UpdateModel::handle (const std::vector<uint8_t>& packet)
             if (received.size() < announcedSize)
             {
                 const size_t n = std::min<size_t> (blockDataSize, announcedSize - received.size());
-                received.insert (received.end(), report.begin() + 2, report.begin() + 2 + (long) n);
+                received.insert (received.end(), report + 2, report + 2 + n);
+                crcOfReceived = -1;
             }
 
             const bool isLast = blockCount > 0 && (uint32_t) index == blockCount - 1;
@@ -226,7 +238,15 @@ uint8_t UpdateModel::statusCode() const
     if (!begun || blocksReceived != blockCount || received.size() != announcedSize)
         return lengthError;
 
-    return crc16Xmodem (received.data(), received.size()) == announcedCrc ? (uint8_t) finished : crcError;
+    return receivedCrc() == announcedCrc ? (uint8_t) finished : crcError;
+}
+
+uint16_t UpdateModel::receivedCrc() const
+{
+    if (crcOfReceived < 0)
+        crcOfReceived = crc16Xmodem (received.data(), received.size());
+
+    return (uint16_t) crcOfReceived;
 }
 
 std::string UpdateModel::summary() const
@@ -237,7 +257,7 @@ std::string UpdateModel::summary() const
                    code == finished ? "ok" : code == crcError ? "crc-error"
                                                               : "length-error",
                    version, (unsigned) received.size(), (unsigned) blocksReceived, (unsigned) blockCount,
-                   (unsigned) crc16Xmodem (received.data(), received.size()), (unsigned) announcedCrc);
+                   (unsigned) receivedCrc(), (unsigned) announcedCrc);
     return line;
 }
 } // namespace devsim

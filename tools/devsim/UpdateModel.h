@@ -81,8 +81,9 @@ public:
 
     UpdateModel (int busyPolls, Faults faults);
 
-    /** Handles one request; shorter packets count as zero-padded reports. */
-    Answer handle (const std::vector<uint8_t>& report);
+    /** Handles one request; shorter packets count as zero-padded reports. The answer is valid
+        until the next call. */
+    const Answer& handle (const std::vector<uint8_t>& report);
 
     /** The image bytes received since the last begin, at most the announced size. */
     const std::vector<uint8_t>& image() const { return received; }
@@ -92,6 +93,7 @@ public:
 
 private:
     uint8_t statusCode() const;
+    uint16_t receivedCrc() const;
     bool matches (const Step& step, Step::Kind kind, int index) const;
 
     const int busyPolls;
@@ -107,5 +109,7 @@ private:
     uint32_t blocksReceived = 0;
     int polls = 0;
     std::vector<uint8_t> received;
+    mutable int crcOfReceived = -1; // computed once the image is asked for, -1 until then
+    Answer answer;                  // reused, so that a reply costs no allocation
 };
 } // namespace devsim

@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 
 using namespace buspeers;
-using testsupport::runMessageLoopUntil;
 
 namespace
 {
@@ -42,9 +41,9 @@ struct DeviceLibrary : ::testing::Test
     /** Runs the message loop until the n-th message of this kind; its device number, or -1. */
     int waitFor (UINT message, size_t n = 1)
     {
-        const bool came = runMessageLoopUntil ([&]
-                                               { return count (message) >= n; },
-                                               10000);
+        const bool came = testsupport::runMessageLoopUntil ([&]
+                                                            { return count (message) >= n; },
+                                                            10000);
         return came ? (int) window.messages (message)[n - 1].wParam : -1;
     }
 
@@ -128,8 +127,8 @@ TEST_F (DeviceLibrary, AFloodIsHeldBackUntilThereIsRoomAndNothingIsLost)
     EXPECT_LT (sent, total);
 
     // Reading makes room, and the reports go on where they stopped.
-    runMessageLoopUntil ([&]
-                         {
+    testsupport::runMessageLoopUntil ([&]
+                                      {
         while (send())
             continue;
 
@@ -137,7 +136,7 @@ TEST_F (DeviceLibrary, AFloodIsHeldBackUntilThereIsRoomAndNothingIsLost)
             inOrder = r.size() == 1024 && std::memcmp (r.data(), &next, 4) == 0 && ++next > 0;
 
         return next == total || ! inOrder; },
-                         60000);
+                                      60000);
     EXPECT_TRUE (inOrder) << "report " << next;
     EXPECT_EQ (next, total);
 }

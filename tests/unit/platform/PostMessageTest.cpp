@@ -9,12 +9,10 @@
 #include <thread>
 #include <utility>
 
-using testsupport::RecordingWindow;
-
 TEST (PostMessage, InOrderPerWindowOneAtATimeAndNeverForADestroyedWindow)
 {
     // Messages for a window destroyed before their delivery reach neither it nor a later window.
-    RecordingWindow doomed;
+    testsupport::RecordingWindow doomed;
     ASSERT_TRUE (PostMessageA (doomed.handle(), WM_USER, 0, 0) && PostMessageA (doomed.handle(), WM_USER, 0, 0));
     DestroyWindow (doomed.handle()); // its recorder still listens for that handle
     EXPECT_FALSE (PostMessageA (doomed.handle(), WM_USER, 0, 0));
@@ -34,7 +32,7 @@ TEST (PostMessage, InOrderPerWindowOneAtATimeAndNeverForADestroyedWindow)
     // wParam: 1 + the thread's count, times 4 threads; the windows take turns. Past the queue's
     // quota a post fails, and the thread waits for the loop to catch up.
     constexpr int threads = 4, perThread = 2000;
-    RecordingWindow windows[2] { RecordingWindow (procedure), RecordingWindow (procedure) };
+    testsupport::RecordingWindow windows[2] { testsupport::RecordingWindow (procedure), testsupport::RecordingWindow (procedure) };
     std::vector<std::thread> posters;
 
     for (int t = 0; t < threads; ++t)

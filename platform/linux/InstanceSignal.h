@@ -35,6 +35,7 @@ private:
 
     juce::String socketName;
     int listenFd = -1;
+    int wakeFd = -1; // an eventfd that ends the wait for a connection
     std::function<void (const juce::String&)> callback;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (InstanceSignal)

@@ -1,8 +1,9 @@
-#include "updater/InstanceSignal.h"
+#include "platform/linux/InstanceSignal.h"
 
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -37,10 +38,19 @@ InstanceSignal::InstanceSignal (const juce::String& applicationName)
 
 InstanceSignal::~InstanceSignal()
 {
+    signalThreadShouldExit();
+
+    if (wakeFd >= 0)
+    {
+        const juce::uint64 one = 1;
+        [[maybe_unused]] const auto written = ::write (wakeFd, &one, sizeof (one));
+    }
+
     stopThread (2000);
 
-    if (listenFd >= 0)
-        ::close (listenFd);
+    for (const int fd : { listenFd, wakeFd })
+        if (fd >= 0)
+            ::close (fd);
 }
 
 bool InstanceSignal::listen (std::function<void (const juce::String&)> onOtherStart)
@@ -62,6 +72,14 @@ bool InstanceSignal::listen (std::function<void (const juce::String&)> onOtherSt
         return false;
     }
 
+    wakeFd = ::eventfd (0, EFD_CLOEXEC);
+
+    if (wakeFd < 0)
+    {
+        ::close (fd);
+        return false;
+    }
+
     listenFd = fd;
     callback = std::move (onOtherStart);
     return startThread();
@@ -71,9 +89,10 @@ void InstanceSignal::run()
 {
     while (!threadShouldExit())
     {
-        pollfd p { listenFd, POLLIN, 0 };
+        // Sleeps until a connection or the destructor's wake-up: an idle program does not wake.
+        pollfd p[] { { listenFd, POLLIN, 0 }, { wakeFd, POLLIN, 0 } };
 
-        if (::poll (&p, 1, 100) <= 0)
+        if (::poll (p, 2, -1) <= 0 || p[1].revents != 0)
             continue;
 
         const int client = ::accept4 (listenFd, nullptr, nullptr, SOCK_CLOEXEC);
