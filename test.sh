@@ -38,9 +38,9 @@ build build-fuzz -DUPDATER_FUZZ=ON -DUPDATER_TESTS=ON \
 fuzz_seconds=${FUZZ_SECONDS:-30}
 status=0
 pids=()
-for target in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
-    name=$(basename "$target")
+# One run per source, so that a target left in the build folder by an older tree is not run.
+for src in tests/fuzz/*.cpp; do
+    name=fuzz_$(basename "$src" .cpp)
     corpus="build-fuzz/corpus/$name"
     mkdir -p "$corpus"
     seeds="tests/fuzz/seeds/${name#fuzz_}"

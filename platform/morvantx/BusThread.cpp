@@ -292,8 +292,21 @@ void BusThread::forget (const std::string& name)
     }
 
     for (size_t i = devices.size(); i-- > 0;)
+    {
         if (devices[i].name == name)
+        {
+            drain (devices[i]); // what it sent before its file went stays readable
             removeDevice (i);
+        }
+    }
+}
+
+void BusThread::drain (const Device& device)
+{
+    pollfd p { device.socket, POLLIN, 0 };
+
+    while (table.hasRoom (device.number) && poll (&p, 1, 0) > 0 && (p.revents & POLLIN) != 0 && readReport (device, p.revents))
+        continue;
 }
 
 bool BusThread::isKnown (const std::string& name) const

@@ -78,6 +78,7 @@ private:
     void tryConnect (const std::string& name, int attemptsLeft);
     void finishGreeting (size_t index, bool readable);
     bool readReport (const Device& device, short revents);
+    void drain (const Device& device);
     void removeDevice (size_t index);
     void forget (const std::string& name);
     bool isKnown (const std::string& name) const;

@@ -1,67 +1,28 @@
-// Feeds arbitrary bytes as the update file beside the executable through
-// MainComponent::loadUpdateFile, and checks what it reports against the bytes themselves.
+// Arbitrary bytes as the update file, through loadUpdateFile, checked against the bytes themselves.
 
-#include "platform/linux/FileLocations.h"
-#include "tests/support/MainComponentTestAccess.h"
-
-#include <cstdlib>
-#include <cstring>
+#include "support/AppRig.h"
 
 namespace
 {
 using Access = MainComponentTestAccess;
 
-juce::File& fuzzFolder()
-{
-    static juce::File folder;
-    return folder;
-}
-
-void check (bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+void check (bool condition) { condition ? void() : std::abort(); }
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize (int*, char***)
-{
-    fuzzFolder() = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                       .getChildFile ("fuzz-update-file-" + juce::Uuid().toString());
-    fuzzFolder().createDirectory();
-    setExecutableFolderOverride (fuzzFolder());
-
-    std::atexit ([]
-                 { fuzzFolder().deleteRecursively(); });
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const juce::String name ("vn382_fuzz.upd");
-
-    if (!fuzzFolder().getChildFile (name).replaceWithData (data, size))
-        return 0;
-
+    static testsupport::ExecutableFolder dir;
     static auto component = Access::createMembersOnly();
+    dir.write ("vn382_fuzz.upd", testsupport::Bytes (data, data + size));
     Access::imageSize (*component) = 0;
     Access::imageWrite (*component) = 0;
-
     int version = 12345;
-    const int result = Access::loadUpdateFile (*component, name, "VN382 ", &version);
+    const int result = Access::loadUpdateFile (*component, "vn382_fuzz.upd", "VN382 ", &version);
 
+    // A whole 36-byte header gives the version from its three digits at 20, and the image its size.
     const bool wholeHeader = size >= 36;
     check (result == (wholeHeader && std::memcmp (data, "VN382", 5) == 0 ? (int) size - 36 : 0));
-
-    if (wholeHeader)
-    {
-        check (version == (data[20] - 48) * 100 + (data[21] - 48) * 10 + (data[22] - 48));
-        check (Access::imageSize (*component) == size && Access::imageWrite (*component) == 1);
-    }
-    else
-    {
-        check (version == -1 && Access::imageSize (*component) == 0 && Access::imageWrite (*component) == 0);
-    }
-
+    check (wholeHeader ? version == (data[20] - 48) * 100 + (data[21] - 48) * 10 + (data[22] - 48) : version == -1);
+    check (Access::imageSize (*component) == (wholeHeader ? size : 0) && Access::imageWrite (*component) == (wholeHeader ? 1 : 0));
     return 0;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-// A device on the bus whose every packet the test sends itself, for peers that do not behave.
-// Shared by the library tests and the bus fuzz target.
+// A device on the bus whose every packet the test sends itself (library tests, bus fuzz target).
 
 #include "platform/morvantx/DeviceBus.h"
 
 #include <poll.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace buspeers
@@ -19,20 +19,8 @@ inline bool ready (int fd, short events, int timeoutMs)
     return fd >= 0 && poll (&p, 1, timeoutMs) > 0 && (p.revents & (events | POLLHUP)) != 0;
 }
 
-inline bool closedByPeer (int fd, int timeoutMs) { return ready (fd, POLLRDHUP, timeoutMs); }
-
-/** A greeting laid out by hand (magic, wire version 1, type, two firmware words, little-endian),
-    so that a wrong layout in the library cannot agree with itself. */
-inline Bytes greeting (uint32_t type, uint32_t firmware = 0)
-{
-    Bytes g { 'M', 'V', 'T', 'X', 1, 0, 0, 0 };
-
-    for (uint32_t word : { type, firmware, 0u })
-        for (int shift = 0; shift < 32; shift += 8)
-            g.push_back ((uint8_t) (word >> shift));
-
-    return g;
-}
+/** Laid out by hand (magic, version 1, type, two firmware words): the library's own is no oracle. */
+inline Bytes greeting (uint8_t type) { return { 'M', 'V', 'T', 'X', 1, 0, 0, 0, type, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0 }; }
 
 struct FakeDevice
 {
@@ -52,7 +40,6 @@ struct FakeDevice
             unplug();
     }
 
-    FakeDevice (const FakeDevice&) = delete;
     ~FakeDevice() { unplug(); }
 
     /** Takes the library's connection, waiting up to timeoutMs for it. */
@@ -66,25 +53,16 @@ struct FakeDevice
         return ::send (connection, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) == (ssize_t) packet.size();
     }
 
-    /** Closes the connection but leaves the socket file behind, as a killed device does. */
-    void hangUp()
-    {
-        if (connection >= 0)
-            close (connection);
-
-        connection = -1;
-    }
+    /** Closes the connection but leaves the socket file, as a killed device does. */
+    void hangUp() { close (std::exchange (connection, -1)); }
 
     /** Leaves the bus: the file first, then both sockets. */
     void unplug()
     {
         if (listener >= 0)
-        {
             unlink (path.c_str());
-            close (listener);
-        }
 
-        listener = -1;
+        close (std::exchange (listener, -1));
         hangUp();
     }
 };

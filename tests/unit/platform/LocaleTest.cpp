@@ -1,143 +1,77 @@
-#include <gtest/gtest.h>
+// Installed locales: locale directories, and an archive as the C library writes it (header, table, names).
 
 #include "platform/winapi/Locale.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sys/stat.h>
 
-// The installed locales of a locale folder made here: locale directories and a locale archive
-// laid out as the C library writes it.
 namespace
 {
-namespace fs = std::filesystem;
-
-struct LocaleFolder
+/** An archive of these names; one starting with '-' stands in a free slot. */
+std::string archive (const std::vector<std::string>& names)
 {
-    LocaleFolder() { fs::create_directories (path); }
-    ~LocaleFolder() { fs::remove_all (path); }
+    const auto n = (uint32_t) names.size(), stringOffset = 56 + 12 * n;
+    std::string bytes (stringOffset, '\0'), strings;
+    auto put = [&] (size_t at, uint32_t word)
+    { std::memcpy (&bytes[at], &word, 4); };
 
-    void addDirectory (const std::string& name, bool withCharacterData = true) const
+    for (uint32_t i = 0; i < n; ++i)
     {
-        fs::create_directories (path / name);
-
-        if (withCharacterData)
-            std::ofstream (path / name / "LC_CTYPE") << "data";
+        put (56 + 12 * i + 4, stringOffset + (uint32_t) strings.size());
+        put (56 + 12 * i + 8, names[i][0] == '-' ? 0 : 4096);
+        strings += names[i].substr (names[i][0] == '-' ? 1 : 0) + '\0';
     }
 
-    /** An archive of these names; a name starting with '-' stands in a free slot. */
-    static std::vector<char> archive (const std::vector<std::string>& names)
-    {
-        const uint32_t headerSize = 56, tableOffset = headerSize, stringOffset = tableOffset + 12 * (uint32_t) names.size();
-        std::vector<uint32_t> table;
-        std::string strings;
+    // Magic, table offset, used and total slots, string offset, used and total size.
+    for (auto [at, word] : std::vector<std::pair<size_t, uint32_t>> { { 0, 0xde020109 }, { 8, 56 }, { 12, n }, { 16, n }, { 20, stringOffset }, { 24, (uint32_t) strings.size() }, { 28, (uint32_t) strings.size() } })
+        put (at, word);
 
-        for (const auto& name : names)
-        {
-            const bool free = name[0] == '-';
-            table.insert (table.end(), { 0x1234u, stringOffset + (uint32_t) strings.size(), free ? 0u : 4096u });
-            strings += name.substr (free ? 1 : 0) + '\0';
-        }
-
-        const uint32_t header[14] = { 0xde020109, 0, tableOffset, (uint32_t) names.size(), (uint32_t) names.size(),
-                                      stringOffset, (uint32_t) strings.size(), (uint32_t) strings.size() };
-        std::vector<char> bytes (stringOffset + strings.size());
-        std::memcpy (bytes.data(), header, sizeof (header));
-        std::memcpy (bytes.data() + tableOffset, table.data(), 4 * table.size());
-        std::memcpy (bytes.data() + stringOffset, strings.data(), strings.size());
-        return bytes;
-    }
-
-    void writeArchive (const std::vector<char>& bytes) const
-    {
-        std::ofstream (path / "locale-archive", std::ios::binary).write (bytes.data(), (std::streamsize) bytes.size());
-    }
-
-    std::vector<LANGID> ids() const { return installedLanguageIds (path.c_str()); }
-
-    inline static int count = 0;
-    const fs::path path = fs::temp_directory_path() / ("locales-" + std::to_string (getpid()) + "-" + std::to_string (++count));
-};
-
-void setWord (std::vector<char>& bytes, size_t offset, uint32_t value) { std::memcpy (bytes.data() + offset, &value, 4); }
+    return bytes + strings;
+}
 } // namespace
 
-TEST (InstalledLocales, EveryLocaleCountsByItsLanguageAndAChineseOneByItsTerritory)
+TEST (InstalledLocales, EachCountsOnceByItsLanguageAChineseOneByItsTerritoryAndADamagedArchiveOnlyItself)
 {
-    LocaleFolder folder;
-    folder.addDirectory ("ru_UA.utf8"); // a territory of Russian that no table names
-    folder.addDirectory ("C.utf8");
-    folder.addDirectory ("ja_JP.utf8", false); // translations only, no locale
-    folder.writeArchive (LocaleFolder::archive ({ "zh_TW.utf8", "zh_SG.utf8", "zh_CN.gb18030", "en_GB.utf8",
-                                                  "en_US.utf8", "-ko_KR.utf8", "sr_RS@latin", "xx_YY.utf8" }));
+    // Russian (Ukraine) installed as a directory; C and a folder of translations only count nothing.
+    const auto folder = std::filesystem::temp_directory_path() / ("locales-" + std::to_string (getpid()));
+    const auto file = folder / "locale-archive";
 
-    auto ids = folder.ids();
-    std::sort (ids.begin(), ids.end());
-    EXPECT_EQ (ids, (std::vector<LANGID> { 0x0404, 0x0409, 0x0419, 0x0804, 0x1004, 0x281a }));
+    for (auto* name : { "ru_UA.utf8/LC_CTYPE", "C.utf8/LC_CTYPE", "ja_JP.utf8/LC_MESSAGES" })
+        std::filesystem::create_directories ((folder / name).parent_path()), std::ofstream (folder / name) << "data";
 
-    EXPECT_TRUE (LocaleFolder().ids().empty()); // an empty folder
-    EXPECT_TRUE (installedLanguageIds ("/nonexistent/locale/folder").empty());
-}
-
-TEST (InstalledLocales, ADamagedArchiveLosesOnlyItsOwnNames)
-{
-    LocaleFolder folder;
-    folder.addDirectory ("ru_UA.utf8");
-    const auto good = LocaleFolder::archive ({ "zh_TW.utf8", "ko_KR.utf8" });
-    const size_t tableOffset = 56, stringOffset = 56 + 2 * 12;
-
-    // Each damage, and whether the archive's undamaged name (zh_TW) still counts.
-    const std::vector<std::pair<std::function<void (std::vector<char>&)>, bool>> damages = {
-        { [] (auto& b)
-          { b.clear(); },
-          false },
-        { [] (auto& b)
-          { b.resize (20); },
-          false }, // a cut header
-        { [] (auto& b)
-          { setWord (b, 0, 0x0901'02de); },
-          false }, // foreign byte order
-        { [] (auto& b)
-          { setWord (b, 16, 0xffff'ffff); },
-          false }, // a table past the end
-        { [&] (auto& b)
-          { setWord (b, 8, (uint32_t) b.size() - 8); },
-          false }, // the same, by its offset
-        { [] (auto& b)
-          { setWord (b, 24, 0xffff'fff0); },
-          false }, // strings past the end
-        { [&] (auto& b)
-          { setWord (b, tableOffset + 12 + 4, 0); },
-          true }, // a name before the strings
-        { [&] (auto& b)
-          { setWord (b, tableOffset + 12 + 4, 0x7fff'ffff); },
-          true }, // a name after them
-        { [&] (auto& b)
-          { b.back() = 'x'; },
-          true }, // a name without its end
-        { [&] (auto& b)
-          { setWord (b, 24, (uint32_t) (b.size() - stringOffset - 3)); },
-          true }, // the same
+    auto ids = [&] (const std::string& archiveBytes)
+    {
+        std::ofstream (file, std::ios::binary) << archiveBytes;
+        auto found = installedLanguageIds (folder.c_str());
+        std::sort (found.begin(), found.end());
+        return found;
     };
 
-    for (size_t i = 0; i < damages.size(); ++i)
+    EXPECT_EQ (ids (archive ({ "zh_TW.utf8", "zh_SG.utf8", "zh_CN.gb18030", "en_GB.utf8", "en_US.utf8", "-ko_KR.utf8", "sr_RS@latin", "xx_YY.utf8" })),
+               (std::vector<LANGID> { 0x0404, 0x0409, 0x0419, 0x0804, 0x1004, 0x281a }));
+
+    // A word written into an archive of zh_TW and ko_KR (or the archive cut), and whether zh_TW still
+    // counts: foreign byte order; the table or the names past the end; a name before or after the
+    // names, or without its end.
+    const auto good = archive ({ "zh_TW.utf8", "ko_KR.utf8" });
+    const size_t cut = ~(size_t) 0, nameOffset = 56 + 12 + 4;
+
+    for (auto [at, word, keeps] : std::vector<std::tuple<size_t, uint32_t, bool>> {
+             { cut, 0, false }, { cut, 20, false }, { 0, 0x090102de, false }, { 16, 0xffffffff, false }, { 8, (uint32_t) good.size() - 8, false }, { 24, 0xfffffff0, false }, { nameOffset, 0, true }, { nameOffset, 0x7fffffff, true }, { good.size() - 4, 0x78787878, true }, { 24, 19, true } })
     {
         auto bytes = good;
-        damages[i].first (bytes);
-        folder.writeArchive (bytes);
-        auto ids = folder.ids();
-        std::sort (ids.begin(), ids.end());
-        const std::vector<LANGID> expected = damages[i].second ? std::vector<LANGID> { 0x0404, 0x0419 } : std::vector<LANGID> { 0x0419 };
-        EXPECT_EQ (ids, expected) << "damage " << i;
+        at == cut ? bytes.resize (word) : (void) std::memcpy (&bytes[at], &word, 4);
+        EXPECT_EQ (ids (bytes), (keeps ? std::vector<LANGID> { 0x0404, 0x0419 } : std::vector<LANGID> { 0x0419 })) << at << " " << word;
     }
 
-    // Something that is no file: a folder, and a pipe that nobody writes (opening it must not wait).
-    fs::remove (folder.path / "locale-archive");
-    fs::create_directory (folder.path / "locale-archive");
-    EXPECT_EQ (folder.ids(), std::vector<LANGID> { 0x0419 });
-    fs::remove (folder.path / "locale-archive");
-    ASSERT_EQ (mkfifo ((folder.path / "locale-archive").c_str(), 0600), 0);
-    EXPECT_EQ (folder.ids(), std::vector<LANGID> { 0x0419 });
+    // An archive that is a pipe nobody writes: reading the folder must not wait for it.
+    std::filesystem::remove (file);
+    ASSERT_EQ (mkfifo (file.c_str(), 0600), 0);
+    EXPECT_EQ (installedLanguageIds (folder.c_str()), std::vector<LANGID> { 0x0419 });
+
+    std::filesystem::remove_all (folder);
 }
