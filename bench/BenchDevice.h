@@ -17,6 +17,30 @@
 
 extern char** environ;
 
+/** Starts a program with its output thrown away; keepFd, when given, becomes its descriptor 3.
+    -1 when it cannot be started. */
+inline pid_t spawnQuietly (std::vector<std::string> args, int keepFd = -1)
+{
+    std::vector<char*> argv;
+
+    for (auto& a : args)
+        argv.push_back (a.data());
+
+    argv.push_back (nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init (&actions);
+    posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen (&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+    if (keepFd >= 0)
+        posix_spawn_file_actions_adddup2 (&actions, keepFd, 3);
+
+    pid_t pid = -1;
+    const bool spawned = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy (&actions);
+    return spawned ? pid : -1;
+}
+
 class BenchDevice
 {
 public:
@@ -35,18 +59,8 @@ public:
         setenv ("MORVANTX_BUS", bus.c_str(), 1);
         socketPath = bus + "/bench";
 
-        std::vector<std::string> args { devsimPath, "--bus", bus, "--name", "bench", "--busy", busyPolls };
-        std::vector<char*> argv;
-
-        for (auto& a : args)
-            argv.push_back (a.data());
-
-        argv.push_back (nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init (&actions);
-        posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        const bool spawned = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy (&actions);
+        pid = spawnQuietly ({ devsimPath, "--bus", bus, "--name", "bench", "--busy", busyPolls });
+        const bool spawned = pid > 0;
 
         if (!spawned)
         {

@@ -19,6 +19,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 
+#include "bench/BenchDevice.h"
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -47,28 +49,6 @@ double median (std::vector<double> v)
 {
     std::sort (v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-pid_t spawn (std::vector<std::string> args, int keepFd = -1)
-{
-    std::vector<char*> argv;
-
-    for (auto& a : args)
-        argv.push_back (a.data());
-
-    argv.push_back (nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen (&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-
-    if (keepFd >= 0)
-        posix_spawn_file_actions_adddup2 (&actions, keepFd, 3);
-
-    pid_t pid = -1;
-    posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy (&actions);
-    return pid;
 }
 
 void stop (pid_t& pid)
@@ -159,7 +139,7 @@ public:
     {
         forgetWindows();
         const auto t0 = Clock::now();
-        pid = spawn (args);
+        pid = spawnQuietly (args);
         return waitForPaint (10000) ? std::chrono::duration<double, std::milli> (Clock::now() - t0).count() : -1.0;
     }
 
@@ -200,7 +180,7 @@ private:
         if (pipe (fds) != 0)
             return false;
 
-        xvfb = spawn ({ "/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp" }, fds[1]);
+        xvfb = spawnQuietly ({ "/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp" }, fds[1]);
         close (fds[1]);
         char number[16] = {};
         pollfd p { fds[0], POLLIN, 0 };
@@ -388,7 +368,7 @@ bool waitForTransfer (pid_t pid, int threadsBefore, int timeoutMs)
 pid_t startDevsim (const fs::path& bus)
 {
     fs::remove (bus / "bench");
-    const pid_t pid = spawn ({ DEVSIM_PATH, "--bus", bus.string(), "--name", "bench", "--busy", "1" });
+    const pid_t pid = spawnQuietly ({ DEVSIM_PATH, "--bus", bus.string(), "--name", "bench", "--busy", "1" });
 
     for (int i = 0; i < 500 && !fs::exists (bus / "bench"); ++i)
         std::this_thread::sleep_for (std::chrono::milliseconds (10));
