@@ -134,3 +134,27 @@ juce::PopupMenu::Options LangLookAndFeel::getOptionsForComboBoxPopupMenu (juce::
 {
     return LookAndFeel_V2::getOptionsForComboBoxPopupMenu (box, label).withStandardItemHeight (box.getHeight());
 }
+
+void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
+{
+    LookAndFeel_V2::preparePopupMenuWindow (list);
+
+    // On X11 JUCE gives the input focus to any window clicked, the list's too, and when the
+    // list goes the focus falls to no window. The window that opened it asks to be active again.
+    struct Reactivate : juce::ComponentListener
+    {
+        juce::Component::SafePointer<juce::Component> window { juce::TopLevelWindow::getActiveTopLevelWindow() };
+
+        void componentBeingDeleted (juce::Component& c) override
+        {
+            c.removeComponentListener (this);
+
+            if (window != nullptr && window->isShowing())
+                window->toFront (false);
+
+            delete this;
+        }
+    };
+
+    list.addComponentListener (new Reactivate());
+}

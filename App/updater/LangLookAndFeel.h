@@ -30,6 +30,9 @@ public:
     /** Items as high as the box (JUCE 7 would make them two pixels lower). */
     juce::PopupMenu::Options getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label) override;
 
+    /** The window that opened the list is active again once the list has closed. */
+    void preparePopupMenuWindow (juce::Component& list) override;
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LangLookAndFeel)
 };

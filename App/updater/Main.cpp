@@ -1,10 +1,13 @@
 #include "platform/linux/InstanceSignal.h"
 #include "platform/linux/TitleBarHints.h"
+#include "platform/linux/XDisplay.h"
 #include "platform/winapi/WinApi.h"
 #include "updater/BackgroundColour.h"
 #include "updater/MainComponent.h"
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 
 //==============================================================================
 /** The one top-level window; its content is the MainComponent. */
@@ -121,18 +124,27 @@ public:
         // Titles in any language need the C library's character type from the environment.
         std::setlocale (LC_CTYPE, "");
 
-        mainWindow = std::make_unique<MainWindow>();
-
+        // The framework's lock counts as held when it cannot open its file at all (a folder,
+        // another user's file): the signal socket decides too, before anything starts. A copy
+        // that cannot take it is a second copy.
         instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
-        instanceSignal->listen ([this] (const juce::String& commandLine)
-                                { anotherInstanceStarted (commandLine); });
+
+        if (!instanceSignal->listen ([this] (const juce::String& commandLine)
+                                     { anotherInstanceStarted (commandLine); }))
+        {
+            instanceSignal.reset();
+            quit();
+            return;
+        }
+
+        mainWindow = std::make_unique<MainWindow>();
     }
 
     void shutdown() override
     {
         if (mainWindow == nullptr)
         {
-            // Refused as a second copy (no initialise): tell the running one.
+            // Refused as a second copy, by the framework or by the signal socket: tell the running one.
             InstanceSignal::notifyRunningCopy (getApplicationName(), getCommandLineParameters(), 2000);
             return;
         }
@@ -147,7 +159,10 @@ public:
     bool moreThanOneInstanceAllowed() override
     {
         AllowSetForegroundWindow (ASFW_ANY);
-        return false;
+
+        // The framework would create a file wherever a link at its lock's path points: its
+        // lock is left alone then, and the signal socket alone keeps the one copy.
+        return InstanceSignal::frameworkLockIsLink (getApplicationName());
     }
 
     void anotherInstanceStarted (const juce::String&) override
@@ -175,4 +190,22 @@ private:
 };
 
 //==============================================================================
-START_JUCE_APPLICATION (Application)
+// The framework's own start-up, once an X display answers: without one it would open the
+// device link and then crash placing the window.
+int main (int argc, char* argv[])
+{
+    juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase*
+    { return new Application(); };
+
+    const juce::ScopedJuceInitialiser_GUI framework;
+
+    if (!XDisplay::isOpen())
+    {
+        const char* name = std::getenv ("DISPLAY");
+        std::fprintf (stderr, "VN382UpdateProgram: no X display could be opened (DISPLAY=%s)\n",
+                      name != nullptr ? name : "unset");
+        return 1;
+    }
+
+    return juce::JUCEApplicationBase::main (argc, (const char**) argv);
+}

@@ -119,6 +119,9 @@ void MainComponent::setScreen (int state)
     if (screenState == updateComplete || screenState == updateFailed)
         return; // final
 
+    if (state != screenState)
+        screenShownAt = juce::Time::getMillisecondCounterHiRes();
+
     screenState = state;
     rebuildScreen();
 }
@@ -145,8 +148,25 @@ void MainComponent::handleAsyncUpdate()
 }
 
 //==============================================================================
+void MainComponent::buttonStateChanged (juce::Button* button)
+{
+    if (button->isDown())
+        pressBeganAt = juce::Time::getMillisecondCounterHiRes();
+}
+
+bool MainComponent::pressWasForThisScreen() const
+{
+    // Start and the buttons of the later screens stand where OK or Cancel stood: the second
+    // click of a double click must not press them.
+    const double sinceShown = pressBeganAt - screenShownAt;
+    return sinceShown < 0 || sinceShown >= juce::MouseEvent::getDoubleClickTimeout();
+}
+
 void MainComponent::buttonClicked (juce::Button* button)
 {
+    if (!pressWasForThisScreen())
+        return;
+
     if (button == okButton.get())
     {
         if (screenState == languageChoice)

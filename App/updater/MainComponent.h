@@ -91,6 +91,7 @@ public:
 
     void comboBoxChanged (juce::ComboBox* box) override;
     void buttonClicked (juce::Button* button) override;
+    void buttonStateChanged (juce::Button* button) override;
 
     //==============================================================================
     /** Shows a screen, unless a final or the bad-file screen already shows (message thread). */
@@ -156,6 +157,9 @@ private:
     void addUpdateModeText (float x, float y, int language, const juce::String& fontName);
     void addRecoveryText (float x, float y, int language, const juce::String& fontName, bool withHeading);
 
+    /** False for a press that began within the double-click interval after the screen changed. */
+    bool pressWasForThisScreen() const;
+
     /** Wakes a waiting update thread with reply code 0, waits for it to end, and quits. */
     void quit();
 
@@ -189,6 +193,8 @@ private:
     int deviceFirmwareVersion = -1;
     int screenState = languageChoice;
     int pendingState = none;
+    double screenShownAt = 0.0; // millisecond counter when screenState last changed
+    double pressBeganAt = -1.0; // the same when a button last went down
     std::unique_ptr<HidCtrl> hidCtrl;
     juce::uint8 rxReport[hidReportSize] = {};
     juce::CriticalSection rxReportLock; // the report copy against the update thread's read

@@ -133,6 +133,13 @@ void InstanceSignal::run()
     }
 }
 
+bool InstanceSignal::frameworkLockIsLink (const juce::String& applicationName)
+{
+    // Where JUCE keeps the lock of JUCEApplicationBase on Linux.
+    const juce::File folder (juce::File ("/var/tmp").isDirectory() ? "/var/tmp" : "/tmp");
+    return folder.getChildFile ("juceAppLock_" + applicationName).isSymbolicLink();
+}
+
 bool InstanceSignal::notifyRunningCopy (const juce::String& applicationName, const juce::String& commandLine,
                                         int timeoutMs)
 {

@@ -79,10 +79,12 @@ e2e_init()
         || e2e_fail "xfwm4 did not start: $(cat "$E2E_OUT/xfwm4.log")"
 }
 
-# Starts devsim on the private bus with the options "$@" and waits until it listens.
+# Starts devsim on the private bus with the options "$@" and waits until it listens; sets
+# e2e_devsim_pid.
 e2e_start_devsim()
 {
     e2e_spawn devsim "$E2E_DEVSIM" --bus "$MORVANTX_BUS" "$@"
+    e2e_devsim_pid=$e2e_pid
     e2e_wait_for 60 grep -q '^ready' "$E2E_OUT/devsim.log" || e2e_fail "devsim is not ready"
 }
 
@@ -124,8 +126,10 @@ e2e_wait_exit()
     wait "$E2E_APP_PID" || e2e_fail "the updater ended with $?"
 }
 
-# Clicks at (x, y) of the client area; the right and the left button.
-e2e_click() { xdotool mousemove --window "$E2E_WINDOW" "$1" "$2" click 1; }
+# Clicks at (x, y) of the client area, the time a person takes to read a screen after the last
+# look (a press within the double-click interval of a screen change is taken for part of a double
+# click); the right and the left button. Options after x and y go to xdotool's click.
+e2e_click() { sleep 0.5; xdotool mousemove --window "$E2E_WINDOW" "$1" "$2" click "${@:3}" 1; }
 e2e_click_right() { e2e_click 356 146; }
 e2e_click_left() { e2e_click 246 146; }
 
@@ -136,9 +140,11 @@ e2e_table_title() { sed -n 8p "$E2E_TEXTS/$1.txt" | tr -d '\r' | sed 's/^"//; s/
 #===============================================================================
 # The screens, told apart by what they draw: the warning image (its yellow), the language box
 # (white) or the progress bar (black) across the middle, and the left and right buttons (their
-# dark lower edges).
-declare -A e2e_screens=([languageChoice]="0 1 1 1" [noDevice]="1 0 0 1" [readyToUpdate]="0 0 1 1"
-                        [updating]="0 2 0 0" [updateComplete]="0 0 0 1")
+# dark lower edges). Beside the image: 0 for one line of text (the bad-file screen), else the
+# recovery steps under a heading that reaches across (2, noDevice) or not (1, the error text).
+declare -A e2e_screens=([languageChoice]="0 1 1 1" [noDevice]="1 0 0 1 2" [readyToUpdate]="0 0 1 1"
+                        [updating]="0 2 0 0" [updateComplete]="0 0 0 1" [updateFailed]="1 0 0 1 1"
+                        [badFile]="1 0 0 1 0")
 
 # Photographs the client area as $E2E_OUT/$1.png; sets e2e_seen to what it shows, as in
 # e2e_screens, and e2e_fill to the progress bar's fill in pixels (0 to 382).
@@ -150,6 +156,9 @@ e2e_look()
     e2e_seen=$(convert "$e2e_shot" -format '%[fx:p{35,70}.r>0.7&&p{35,70}.b<0.4] %[fx:p{21,88}.r>0.97?1:(p{21,88}.r<0.15?2:0)]
                 %[fx:p{246,155}.r<0.1] %[fx:p{356,155}.r<0.1]' info:)
     e2e_seen=$(echo $e2e_seen)
+    [ "${e2e_seen:0:1}" = 1 ] && e2e_seen+=" $(convert "$e2e_shot" \( -clone 0 -crop 305x50+105+40 \) \
+        \( -clone 0 -crop 160x14+250+20 \) -delete 0 -colorspace gray -format '%[fx:minima<0.3] ' info: |
+        awk '{ print $1 ? 1 + $2 : 0 }')"
     e2e_fill=$(convert "$e2e_shot" -crop 382x1+22+80 +repage -colorspace gray -fx 'u>0.15&&u<0.85' \
         -format '%[fx:round(mean*w)]' info:)
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A language picked through the pop-up list of the first screen: Russian, picked from English,
-# gives the Russian title and a readyToUpdate screen drawn as the program draws it when started
-# in Russian.
+# gives the Russian title, leaves the window active with the keyboard focus, and a readyToUpdate
+# screen drawn as the program draws it when started in Russian.
 set -uo pipefail
 source "$(dirname "$0")/harness.sh"
 
@@ -26,6 +26,8 @@ read -r x y height < <(xwininfo -id "$popup" | awk '/Absolute upper-left X/ { x 
 pick() { xdotool mousemove $((x + 50)) $((y + height * 13 / 24)) click 1; e2e_wait_for 2 eval '! popup'; }
 e2e_wait_for 60 pick || e2e_fail "the language list does not take the click"
 e2e_wait_for 60 eval '[ "$(e2e_title)" = "$(e2e_table_title russian)" ]' || e2e_fail "title '$(e2e_title)'"
+e2e_wait_for 60 eval 'e2e_in_front "$E2E_WINDOW" && [ "$(xdotool getwindowfocus)" = "$E2E_WINDOW" ]' \
+    || e2e_fail "the window is not active with the keyboard focus once the list has closed"
 e2e_click_right
 e2e_wait_screen 60 readyToUpdate 4-picked-russian
 e2e_same_image "$E2E_OUT/2-started-russian.png" "$E2E_OUT/4-picked-russian.png" \
