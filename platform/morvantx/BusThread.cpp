@@ -1,12 +1,14 @@
 #include "platform/morvantx/BusThread.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <utility>
 
 namespace morvantx
 {
@@ -18,6 +20,22 @@ namespace
     constexpr size_t maxGreetings = 32;
     constexpr size_t maxRetries = 256;
     constexpr size_t maxRefused = 1024;
+    constexpr uint32_t busEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+    constexpr uint32_t watchedFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED;
+
+    // "a/b/bus/" gives { "a/b", "bus" }.
+    std::pair<std::string, std::string> splitPath (std::string path)
+    {
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+
+        const auto slash = path.rfind ('/');
+
+        if (slash == std::string::npos)
+            return { ".", path };
+
+        return { slash == 0 ? "/" : path.substr (0, slash), path.substr (slash + 1) };
+    }
 
     // recv gives 0 both for an empty packet and for the end of the connection.
     bool peerHasClosed (int socket)
@@ -46,14 +64,23 @@ BusThread::~BusThread()
 bool BusThread::start (const std::string& dir)
 {
     directory = dir;
+    busWatch = parentWatch = -1;
     wakeFd = eventfd (0, EFD_NONBLOCK | EFD_CLOEXEC);
     watchFd = inotify_init1 (IN_NONBLOCK | IN_CLOEXEC);
+    std::string error;
 
-    if (wakeFd < 0 || watchFd < 0 || inotify_add_watch (watchFd, dir.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR) < 0)
+    if (wakeFd < 0 || watchFd < 0 || !watchBus (error))
     {
         stop();
         return false;
     }
+
+    // A socket still bound in the bus folder holds back the folder's IN_DELETE_SELF until it
+    // closes, so the folder's going and coming back are watched from its parent. Should the
+    // parent not be readable, the folder's own events still tell of its going, later.
+    const auto [parent, name] = splitPath (dir);
+    busName = name;
+    parentWatch = inotify_add_watch (watchFd, parent.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
 
     table.setRoomSignal (wakeFd);
     stopping = false;
@@ -196,6 +223,61 @@ int BusThread::pollTimeout() const
 }
 
 //==============================================================================
+bool BusThread::watchBus (std::string& error)
+{
+    struct stat st;
+
+    if (!devicebus::checkBusDirectory (directory, error) || lstat (directory.c_str(), &st) != 0)
+        return false;
+
+    busFile = st.st_ino;
+    busWatch = inotify_add_watch (watchFd, directory.c_str(), busEvents);
+    error = busWatch < 0 ? "cannot watch " + directory + ": " + std::strerror (errno) : "";
+    return busWatch >= 0;
+}
+
+// The bus folder went (deleted, moved away or replaced): its devices go with it. It is watched
+// again once a folder of that name is there and safe (busBack).
+void BusThread::busGone()
+{
+    inotify_rm_watch (watchFd, busWatch); // already gone unless the folder was moved
+    busWatch = -1;
+
+    std::set<std::string> names (refused);
+
+    for (auto& g : greetings)
+        names.insert (g.name);
+
+    for (auto& d : devices)
+        names.insert (d.name);
+
+    for (auto& r : retries)
+        names.insert (r.name);
+
+    for (auto& name : names)
+        forget (name);
+
+    busBack(); // it may be back already
+}
+
+// Checks a bus folder that came back as HID_Start does, then watches and scans it.
+void BusThread::busBack()
+{
+    std::string error;
+    struct stat st;
+
+    if (busWatch >= 0 || lstat (directory.c_str(), &st) != 0)
+        return;
+
+    if (!watchBus (error))
+    {
+        std::fprintf (stderr, "morvantx: %s\n", error.c_str());
+        return;
+    }
+
+    scan();
+}
+
 void BusThread::scan()
 {
     DIR* dir = opendir (directory.c_str());
@@ -232,12 +314,47 @@ void BusThread::readWatch()
 
             if ((e->mask & IN_Q_OVERFLOW) != 0)
             {
-                // Events were lost: check every name against the folder.
+                // Events were lost: check the folder, and every name against it.
+                if (struct stat st; busWatch < 0 || lstat (directory.c_str(), &st) != 0 || st.st_ino != busFile)
+                {
+                    busGone();
+                    continue;
+                }
+
                 for (size_t i = devices.size(); i-- > 0;)
                     if (struct stat st; lstat ((directory + "/" + devices[i].name).c_str(), &st) != 0)
                         removeDevice (i);
 
                 scan();
+                continue;
+            }
+
+            if (e->wd == parentWatch)
+            {
+                // The parent itself going takes the bus folder along; a new one made in a new
+                // parent is not looked for until the next HID_Start.
+                if ((e->mask & watchedFolderGone) != 0)
+                {
+                    inotify_rm_watch (watchFd, std::exchange (parentWatch, -1));
+                    busGone();
+                }
+                else if (e->len != 0 && busName == e->name)
+                {
+                    if ((e->mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) != 0)
+                        busGone();
+                    else
+                        busBack(); // made, or its owner or mode changed
+                }
+
+                continue;
+            }
+
+            if (e->wd != busWatch)
+                continue; // a watch given up, whose last events were still queued
+
+            if ((e->mask & watchedFolderGone) != 0)
+            {
+                busGone();
                 continue;
             }
 

@@ -71,6 +71,9 @@ private:
     };
 
     void run();
+    bool watchBus (std::string& error);
+    void busGone();
+    void busBack();
     void scan();
     void readWatch();
     void nameAppeared (const std::string& name);
@@ -90,6 +93,9 @@ private:
     Poster post;
     std::string directory;
     int wakeFd = -1, watchFd = -1;
+    int busWatch = -1, parentWatch = -1; // inotify watches on the bus folder and on its parent
+    ino_t busFile = 0;                   // the watched bus folder, to tell it from one made again
+    std::string busName;                 // its name in the parent
     std::atomic<bool> stopping { false };
 
     // Set once the devices found by the first scan have greeted (or timed out); start waits for

@@ -102,24 +102,11 @@ inline std::string busDirectory()
     return "/tmp/morvantx-" + std::to_string ((unsigned long) getuid());
 }
 
-/** Creates the bus folder (mode 0700) when it is missing, and checks that it is a real
-    folder of this user that nobody else can write to: sockets planted by another user
-    must never be taken for devices. On failure, error says why.
+/** Checks that the bus folder is a real folder of this user that nobody else can write to:
+    sockets planted by another user must never be taken for devices. On failure, error says why.
 */
-inline bool prepareBusDirectory (const std::string& dir, std::string& error)
+inline bool checkBusDirectory (const std::string& dir, std::string& error)
 {
-    if (dir.empty())
-    {
-        error = "empty bus folder name";
-        return false;
-    }
-
-    if (mkdir (dir.c_str(), 0700) != 0 && errno != EEXIST)
-    {
-        error = "cannot create " + dir + ": " + std::strerror (errno);
-        return false;
-    }
-
     struct stat st;
 
     if (lstat (dir.c_str(), &st) != 0)
@@ -138,6 +125,24 @@ inline bool prepareBusDirectory (const std::string& dir, std::string& error)
         return true;
 
     return false;
+}
+
+/** Creates the bus folder (mode 0700) when it is missing, and checks it (checkBusDirectory). */
+inline bool prepareBusDirectory (const std::string& dir, std::string& error)
+{
+    if (dir.empty())
+    {
+        error = "empty bus folder name";
+        return false;
+    }
+
+    if (mkdir (dir.c_str(), 0700) != 0 && errno != EEXIST)
+    {
+        error = "cannot create " + dir + ": " + std::strerror (errno);
+        return false;
+    }
+
+    return checkBusDirectory (dir, error);
 }
 
 /** Fills a Unix socket address; false when the path does not fit. */

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <sys/stat.h>
 
 using namespace buspeers;
@@ -200,4 +201,19 @@ TEST_F (DeviceLibrary, ALeavingDevicesReportsStayReadableNoNumberComesTwiceAndSt
 
     std::sort (numbers.begin(), numbers.end());
     EXPECT_EQ (std::unique (numbers.begin(), numbers.end()), numbers.end());
+}
+
+TEST_F (DeviceLibrary, ABusFolderRemovedAndMadeAgainIsWatchedAgain)
+{
+    FakeDevice old (bus.path(), "old");
+    const int first = plugIn (old);
+    std::filesystem::remove_all (bus.path()); // as rm -rf: juce::File skips the socket
+    ASSERT_EQ (waitFor (removalMessage), first);
+
+    ASSERT_EQ (mkdir (bus.path().c_str(), 0700), 0);
+    testsupport::DevsimProcess devsim;
+    ASSERT_TRUE (devsim.start (bus.path()));
+    const int device = waitFor (arrivalMessage, 2);
+    int numbers[128];
+    EXPECT_TRUE (device > first && HID_EnumHIDno (numbers) == 1 && numbers[0] == device) << device;
 }
