@@ -172,6 +172,72 @@ TEST_F (ScreenText, EveryScreenInEveryLanguageIsDrawnWithRealGlyphsClearOfEachOt
     }
 }
 
+TEST_F (ScreenText, TheProgressBarFillsItsInsideByTheValueUpToOneAndLeavesItsFrame)
+{
+    auto& bar = *Access::progressBar (rig.component());
+    const auto paint = [&] (double value)
+    {
+        juce::Image image (juce::Image::ARGB, bar.getWidth(), bar.getHeight(), true);
+        juce::Graphics g (image);
+        bar.getLookAndFeel().drawProgressBar (g, bar, bar.getWidth(), bar.getHeight(), value, {});
+        return image;
+    };
+    const auto empty = paint (0.0);
+    const auto inside = bar.getLocalBounds().reduced (2).toFloat(); // within a 2-pixel frame
+
+    for (double value : { 0.5, 1.0, 1.5 })
+    {
+        const auto image = paint (value);
+        juce::Rectangle<float> filled;
+
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (image.getPixelAt (x, y) != empty.getPixelAt (x, y))
+                    filled = filled.isEmpty() ? juce::Rectangle<float> ((float) x, (float) y, 1, 1) : filled.getUnion ({ (float) x, (float) y, 1, 1 });
+
+        const auto wanted = inside.withWidth (inside.getWidth() * (float) std::min (value, 1.0));
+        EXPECT_TRUE (inside.contains (filled) && filled.expanded (1, 0).contains (wanted) && wanted.expanded (1, 0).contains (filled)) << value << ": " << filled.toString();
+    }
+
+    EXPECT_EQ (empty.getPixelAt (0, 0), empty.getPixelAt (bar.getWidth() / 2, bar.getHeight() / 2)); // 0 fills nothing
+}
+
+TEST_F (ScreenText, AHeldButtonSwapsItsEdgesAndMovesItsLabelOnePixelRightAndDown)
+{
+    auto& button = *Access::okButton (rig.component());
+    const auto paint = [&] (bool down)
+    {
+        juce::Image image (juce::Image::ARGB, button.getWidth(), button.getHeight(), true);
+        juce::Graphics g (image);
+        button.paintButton (g, false, down);
+        return image;
+    };
+    const auto up = paint (false), down = paint (true);
+    const int right = up.getWidth() - 1, bottom = up.getHeight() - 1;
+    const auto light = [] (const juce::Image& image, juce::Point<int> p)
+    { return image.getPixelAt (p.x, p.y).getBrightness(); };
+
+    // Released, the top and left edges are light and the bottom and right ones dark; held, the other way round.
+    for (auto [p, q] : { std::pair<juce::Point<int>, juce::Point<int>> ({ right / 2, 0 }, { right / 2, bottom }), { { 0, bottom / 2 }, { right, bottom / 2 } } })
+    {
+        EXPECT_GT (light (up, p) - light (up, q), 0.5f);
+        EXPECT_NEAR (light (down, p), light (up, q), 0.05f);
+        EXPECT_NEAR (light (down, q), light (up, p), 0.05f);
+    }
+
+    // Within the edges the held paint is the released one moved by a pixel: the same fill, the label shifted.
+    int label = 0;
+
+    for (int y = 2; y < bottom - 2; ++y)
+        for (int x = 2; x < right - 2; ++x)
+        {
+            label += up.getPixelAt (x, y) != up.getPixelAt (2, 2);
+            ASSERT_EQ (down.getPixelAt (x + 1, y + 1), up.getPixelAt (x, y)) << x << ", " << y;
+        }
+
+    EXPECT_GT (label, 20);
+}
+
 TEST_F (ScreenText, EveryLanguageNameIsDrawnInItsOwnScriptInTheListAndTheBox)
 {
     LangLookAndFeel lookAndFeel;
