@@ -1,5 +1,6 @@
-// What each screen writes, and every script drawn with real glyphs: in the screens (plain and
-// bold), in the language list and in the closed language box.
+// What each screen writes and where: every script drawn with real glyphs, clear of each other and
+// of the widgets, beside the warning sign where it shows; the progress bar's fill, a held button's
+// bevel, and the language names in the list and in the closed language box.
 
 #include <gtest/gtest.h>
 
