@@ -1,8 +1,11 @@
-// The BMP decoder (the built-in image's fallback): nothing read or allocated beyond the data.
+// The built-in warning sign, and the BMP decoder (its fallback): nothing read or allocated beyond
+// the data.
 
 #include <gtest/gtest.h>
 
 #include "resources/BmpDecoder.h"
+#include "resources/ImageLoader.h"
+#include "support/Pixels.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -45,4 +48,24 @@ TEST (BmpDecoder, RefusesWhatItCannotDecodeAndNeverReadsBeyondTheData)
 
     for (size_t i = 0; i < std::size (refused); ++i)
         EXPECT_TRUE (decodeBmp (refused[i].data(), refused[i].size()).isNull()) << i;
+}
+
+TEST (ImageLoader, TheBuiltInImageIsAYellowWarningSignOnATransparentGround)
+{
+    const auto* image = ImageLoader::getInstance()->getImage (0);
+    ASSERT_NE (image, nullptr);
+    EXPECT_EQ (ImageLoader::getInstance()->getImage (1), nullptr);
+    EXPECT_EQ (image->getBounds(), juce::Rectangle<int> (0, 0, 56, 55)); // drawn scaled to 64 x 64
+    EXPECT_TRUE (image->hasAlphaChannel());
+
+    for (auto [x, y] : { std::pair (0, 0), { 55, 0 }, { 0, 54 }, { 55, 54 } })
+        EXPECT_EQ (image->getPixelAt (x, y).getAlpha(), 0) << x << ", " << y;
+
+    // A triangle standing on its base in the middle, its yellow wider at the foot than at the head.
+    const auto yellow = testsupport::yellowBounds (*image);
+    const auto width = [&] (int y)
+    { return testsupport::yellowBounds (image->getClippedImage ({ 0, y, 56, 1 })).getWidth(); };
+    EXPECT_TRUE (yellow.getWidth() > 28 && yellow.getHeight() > 28 && std::abs (yellow.getCentreX() - 28) <= 2) << yellow.toString();
+    EXPECT_GT (width (yellow.getBottom() - 3), 2 * width (yellow.getY() + 3));
+    ImageLoader::deleteInstance();
 }
