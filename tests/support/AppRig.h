@@ -4,6 +4,7 @@
 // beside devsim, which logs every request (1024-byte records) and saves the image it received.
 
 #include "platform/linux/FileLocations.h"
+#include "platform/morvantx/morvantx.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
@@ -126,6 +127,25 @@ struct AppRig
 
     /** No screen post waits: every one made so far has been handled. */
     bool settled() { return !main->isUpdatePending(); }
+
+    /** The type codes of the devices that the library lists, in its order. */
+    static std::vector<juce::uint32> listedTypes()
+    {
+        int numbers[128];
+        std::vector<juce::uint32> types ((size_t) std::max (0, HID_EnumHIDno (numbers)));
+        std::transform (numbers, numbers + types.size(), types.begin(), HID_GetDeviceType);
+        return types;
+    }
+
+    /** Sends a status request to the open device and runs the loop until the reply has been
+        read: every device event that the library posted before it has then been handled. */
+    bool ping()
+    {
+        const juce::uint8 status[1024] = { 0xF2 };
+        Access::rxReport (*main)[0] = 0;
+        return Access::hidCtrl (*main).send (status, 1024) && runUntil ([this]
+                                                                        { return Access::rxReport (*main)[0] != 0; });
+    }
 
     MainComponent& component() { return *main; }
 

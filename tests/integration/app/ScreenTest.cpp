@@ -115,6 +115,37 @@ TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
     EXPECT_FALSE (rig.component().isThreadRunning());
 }
 
+// Both devices are on the bus before the link starts: the library's order decides.
+TEST_F (Screens, OfTwoDevicesTheLastListedIsOpenedAndOnlyItsLeavingCounts)
+{
+    DevsimProcess second, third;
+    ASSERT_TRUE (rig.startDevice ({ "--type", "0x12", "--firmware", "112" }));
+    ASSERT_TRUE (second.start (rig.bus.path(), { "--type", "0x14", "--firmware", "114" }));
+    rig.create();
+    auto& link = Access::hidCtrl (rig.component());
+    const bool secondOpen = rig.listedTypes() == std::vector<juce::uint32> { 0x12, 0x14 };
+    ASSERT_TRUE (secondOpen || rig.listedTypes() == std::vector<juce::uint32> ({ 0x14, 0x12 }));
+    EXPECT_EQ (link.firmwareVersion, secondOpen ? 114u : 112u);
+
+    // Another device leaving, then another arriving: the open one stays open and still answers.
+    (secondOpen ? rig.devsim : second).kill();
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 1; }));
+    ASSERT_TRUE (rig.ping());
+    ASSERT_TRUE (third.start (rig.bus.path(), { "--type", "0x15", "--firmware", "115" }));
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 2; }));
+    ASSERT_TRUE (rig.ping());
+    EXPECT_EQ (link.firmwareVersion, secondOpen ? 114u : 112u);
+
+    // The open device leaving while the first screen shows: OK then finds none.
+    (secondOpen ? second : rig.devsim).kill();
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return link.connectionState == ConnectionState::disconnected && rig.settled(); }));
+    rig.pressOk();
+    EXPECT_EQ (rig.screen(), noDevice);
+}
+
 // The start reply can reach the message thread before the thread's "updating" post has been
 // applied; it must still wake the thread instead of leaving the start to time out.
 TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)

@@ -168,6 +168,27 @@ TEST (Transfer, QuitOrDestructionDuringTheDataEndsWithinTheFailurePath)
     }
 }
 
+// Another device arriving and leaving mid-transfer touches neither the open device nor the transfer.
+TEST (Transfer, OtherDevicesComingAndGoingLeaveItAlone)
+{
+    AppRig rig;
+    const auto file = updateFile (20 * 1022);
+    DevsimProcess other;
+    ASSERT_TRUE (rig.start (file, { "--delay", "100" }));
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.requests().size() >= 4; }));
+    ASSERT_TRUE (other.start (rig.bus.path(), { "--type", "0x15" }));
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 2; }));
+    other.kill();
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 1; }));
+    EXPECT_LT (rig.requests().size(), 22u); // still sending data: both events reach it
+    ASSERT_TRUE (rig.runToEnd (30000));
+    EXPECT_EQ (rig.screen(), updateComplete);
+    EXPECT_EQ (rig.savedImage(), file);
+}
+
 // Changed after start-up: no begin or data report, and the device's "finished" is no success.
 TEST (Transfer, AFileChangedAfterStartUpIsNeverSent)
 {
