@@ -4,6 +4,7 @@
 // beside devsim, which logs every request (1024-byte records) and saves the image it received.
 
 #include "platform/linux/FileLocations.h"
+#include "platform/morvantx/morvantx.h"
 #include "resources/TxtLoader.h"
 #include "support/DevsimProcess.h"
 #include "support/MainComponentTestAccess.h"
@@ -72,13 +73,32 @@ struct AppRig
         return devsim.start (bus.path(), options);
     }
 
-    /** Constructs the component as the program does, with English texts. */
+    /** Constructs the component as the program does, with English texts. From then on every
+        whole repaint, which ends each screen rebuild, notes the screen state in screensShown. */
     void create()
     {
         main = std::make_unique<MainComponent>();
         main->setSize (426, 176);
         TxtLoader::getInstance()->setLanguage (Language::english);
         Access::rebuildScreen (*main);
+
+        struct Recorder : juce::CachedComponentImage
+        {
+            Recorder (MainComponent& c, std::vector<int>& s)
+                : component (c)
+                , shown (s)
+            {
+            }
+            void paint (juce::Graphics&) override {} // these tests draw nothing
+            bool invalidateAll() override { return shown.push_back (Access::screenState (component)), true; }
+            bool invalidate (const juce::Rectangle<int>&) override { return true; }
+            void releaseResources() override {}
+            MainComponent& component;
+            std::vector<int>& shown;
+        };
+
+        main->setVisible (true);
+        main->setCachedComponentImage (new Recorder (*main, screensShown));
     }
 
     /** Writes vn382_v123.upd, starts devsim, creates the component, lets the link start up as
@@ -104,6 +124,29 @@ struct AppRig
     bool start (const Bytes& file, const std::vector<std::string>& deviceOptions) { return prepare (file, deviceOptions, true); }
     void pressOk() { main->buttonClicked (Access::okButton (*main)); }
     int screen() { return Access::screenState (*main); }
+
+    /** No screen post waits: every one made so far has been handled. */
+    bool settled() { return !main->isUpdatePending(); }
+
+    /** The type codes of the devices that the library lists, in its order. */
+    static std::vector<juce::uint32> listedTypes()
+    {
+        int numbers[128];
+        std::vector<juce::uint32> types ((size_t) std::max (0, HID_EnumHIDno (numbers)));
+        std::transform (numbers, numbers + types.size(), types.begin(), HID_GetDeviceType);
+        return types;
+    }
+
+    /** Sends a status request to the open device and runs the loop until the reply has been
+        read: every device event that the library posted before it has then been handled. */
+    bool ping()
+    {
+        const juce::uint8 status[1024] = { 0xF2 };
+        Access::rxReport (*main)[0] = 0;
+        return Access::hidCtrl (*main).send (status, 1024) && runUntil ([this]
+                                                                        { return Access::rxReport (*main)[0] != 0; });
+    }
+
     MainComponent& component() { return *main; }
 
     /** Runs the message loop until condition() holds, reading the log and progress meanwhile. */
@@ -167,6 +210,7 @@ struct AppRig
     }
 
     std::vector<double> progressSeen;
+    std::vector<int> screensShown;
     PrivateBus bus;
     ExecutableFolder dir;
     DevsimProcess devsim;

@@ -5,7 +5,6 @@
 
 #include "resources/TxtLoader.h"
 #include "support/AppRig.h"
-#include "support/MessageLoop.h"
 
 #include <thread>
 
@@ -32,6 +31,11 @@ struct Screens : ::testing::Test
     static juce::String text (int id) { return TxtLoader::getInstance()->getText (id); }
     int firmware() { return Access::deviceFirmwareVersion (rig.component()); }
     void post (int state) { rig.component().postScreenState (state); }
+    bool handled()
+    {
+        return rig.runUntil ([this]
+                             { return rig.settled(); });
+    }
 };
 } // namespace
 
@@ -47,8 +51,7 @@ TEST_F (Screens, OkReadsTheLinkAndTheScreensFollowArrivalsAndRemovals)
     DevsimProcess accepted;
     ASSERT_TRUE (accepted.start (rig.bus.path(), { "--type", "0x13", "--firmware", "104" }));
     ASSERT_TRUE (rig.runUntil ([&]
-                               { return Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected; }));
-    runMessageLoopFor (100);
+                               { return Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected && rig.settled(); }));
     EXPECT_EQ (rig.screen(), languageChoice);
 
     rig.pressOk();
@@ -70,7 +73,7 @@ TEST_F (Screens, OfSeveralPostsTheLastShowsAndTheFinalScreensRefuseThem)
 {
     rig.create();
     post (readyToUpdate);
-    runMessageLoopFor (50);
+    ASSERT_TRUE (handled());
     EXPECT_EQ (rig.screen(), languageChoice); // the first screen takes no post
 
     rig.pressOk();
@@ -83,16 +86,17 @@ TEST_F (Screens, OfSeveralPostsTheLastShowsAndTheFinalScreensRefuseThem)
 
     for (int final : { updateFailed, updateComplete })
     {
-        Access::screenState (rig.component()) = noDevice;
+        Access::screenState (rig.component()) = noDevice; // unseen: no rebuild
         post (final);
         ASSERT_TRUE (rig.waitForScreen (final));
         EXPECT_EQ (shown(), "cancel:" + text (TextId::ok));
 
         for (int state : { (int) readyToUpdate, (int) noDevice, (int) updating, (int) updateComplete, (int) updateFailed })
-            post (state), runMessageLoopFor (20);
-
-        EXPECT_EQ (rig.screen(), final);
+            ASSERT_TRUE ((post (state), handled()));
     }
+
+    // Each screen shown once, in order; the earlier posts of the three never showed.
+    EXPECT_EQ (rig.screensShown, (std::vector<int> { languageChoice, noDevice, updating, updateFailed, updateComplete }));
 }
 
 TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
@@ -105,9 +109,41 @@ TEST_F (Screens, WithoutAValidFileOkLeadsToAnErrorScreenThatNothingChanges)
 
     rig.devsim.kill();
     post (updating);
-    runMessageLoopFor (300);
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return Access::hidCtrl (rig.component()).connectionState == ConnectionState::disconnected && rig.settled(); }));
     EXPECT_EQ (rig.screen(), readyToUpdate);
     EXPECT_FALSE (rig.component().isThreadRunning());
+}
+
+// Both devices are on the bus before the link starts: the library's order decides.
+TEST_F (Screens, OfTwoDevicesTheLastListedIsOpenedAndOnlyItsLeavingCounts)
+{
+    DevsimProcess second, third;
+    ASSERT_TRUE (rig.startDevice ({ "--type", "0x12", "--firmware", "112" }));
+    ASSERT_TRUE (second.start (rig.bus.path(), { "--type", "0x14", "--firmware", "114" }));
+    rig.create();
+    auto& link = Access::hidCtrl (rig.component());
+    const bool secondOpen = rig.listedTypes() == std::vector<juce::uint32> { 0x12, 0x14 };
+    ASSERT_TRUE (secondOpen || rig.listedTypes() == std::vector<juce::uint32> ({ 0x14, 0x12 }));
+    EXPECT_EQ (link.firmwareVersion, secondOpen ? 114u : 112u);
+
+    // Another device leaving, then another arriving: the open one stays open and still answers.
+    (secondOpen ? rig.devsim : second).kill();
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 1; }));
+    ASSERT_TRUE (rig.ping());
+    ASSERT_TRUE (third.start (rig.bus.path(), { "--type", "0x15", "--firmware", "115" }));
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return rig.listedTypes().size() == 2; }));
+    ASSERT_TRUE (rig.ping());
+    EXPECT_EQ (link.firmwareVersion, secondOpen ? 114u : 112u);
+
+    // The open device leaving while the first screen shows: OK then finds none.
+    (secondOpen ? second : rig.devsim).kill();
+    ASSERT_TRUE (rig.runUntil ([&]
+                               { return link.connectionState == ConnectionState::disconnected && rig.settled(); }));
+    rig.pressOk();
+    EXPECT_EQ (rig.screen(), noDevice);
 }
 
 // The start reply can reach the message thread before the thread's "updating" post has been
