@@ -3,6 +3,16 @@
 # driven with xdotool and recognised by what it draws. Everything started here is stopped by
 # its pid on exit. Needs E2E_APP, E2E_DEVSIM, E2E_MKUPDATE, E2E_TEXTS and E2E_OUT (created).
 
+# The script runs again with a /var/tmp and a network namespace of its own, so that the
+# updater's one-copy lock and its abstract signal socket never meet another run's; and with a
+# folder of its own for the keymap that Xvfb compiles under a name that another Xvfb may use.
+if [ -z "${E2E_PRIVATE:-}" ]; then
+    userns=()
+    [ "$(id -u)" = 0 ] || userns=(--user --map-root-user)
+    exec env E2E_PRIVATE=1 unshare "${userns[@]}" --mount --net --propagation private bash -c \
+        'mount -t tmpfs none /var/tmp && { [ ! -d /var/lib/xkb ] || mount -t tmpfs none /var/lib/xkb; } && exec bash "$0" "$@"' "$0" "$@"
+fi
+
 e2e_pids=()
 e2e_log() { echo "[e2e $(date +%T)] $*" >&2; }
 e2e_fail()
@@ -41,27 +51,25 @@ e2e_spawn()
 {
     local log="$E2E_OUT/$1.log"
     shift
-    "$@" >"$log" 2>&1 {e2e_lock}>&- &
+    "$@" >"$log" 2>&1 &
     e2e_pid=$!
     e2e_pids+=("$e2e_pid")
 }
 
-# The private folders, the machine-wide lock of end-to-end runs, Xvfb on a display that it
+# The private folders, Xvfb on a display that it
 # picks itself, and xfwm4 with a D-Bus session of its own. Xvfb must not reset when its last
 # client leaves: a client that connects during the reset can hang.
 e2e_init()
 {
     : "${E2E_APP:?} ${E2E_DEVSIM:?} ${E2E_MKUPDATE:?} ${E2E_TEXTS:?} ${E2E_OUT:?}"
     local tool fd display address
-    for tool in Xvfb xfwm4 dbus-daemon xdotool xprop xwininfo xmessage wmctrl import convert flock; do
+    for tool in Xvfb xfwm4 dbus-daemon xdotool xprop xwininfo xmessage wmctrl import convert; do
         command -v "$tool" >/dev/null || e2e_fail "$tool is missing (scripts/install-deps.sh installs it)"
     done
     mkdir -p "$E2E_OUT"
     e2e_tmp=$(mktemp -d)
     trap e2e_stop_all EXIT
     trap 'e2e_fail "stopped by a signal (time limit?)"' INT TERM
-    exec {e2e_lock}>>/var/tmp/vn382-e2e.lock
-    flock -w 240 "$e2e_lock" || e2e_fail "another end-to-end run holds the machine"
     export MORVANTX_BUS="$e2e_tmp/bus" E2E_RUN="$e2e_tmp/run"
     mkdir -m 700 "$MORVANTX_BUS" && mkdir "$E2E_RUN" && mkfifo "$e2e_tmp/fd" && exec {fd}<>"$e2e_tmp/fd"
     cp "$E2E_APP" "$E2E_RUN/"
