@@ -4,6 +4,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
     ~PrivateBus()
     {
         unsetenv ("MORVANTX_BUS");
-        juce::File (folder).deleteRecursively();
+        std::error_code ignored; // JUCE leaves a socket, a killed devsim's, and its folder behind
+        std::filesystem::remove_all (folder, ignored);
     }
 
     const std::string& path() const { return folder; }
