@@ -56,9 +56,9 @@ e2e_spawn()
     e2e_pids+=("$e2e_pid")
 }
 
-# The private folders, Xvfb on a display that it
-# picks itself, and xfwm4 with a D-Bus session of its own. Xvfb must not reset when its last
-# client leaves: a client that connects during the reset can hang.
+# The private folders, Xvfb on a display that it picks itself, and xfwm4 with a D-Bus session
+# of its own. Xvfb must not reset when its last client leaves: a client that connects during
+# the reset can hang.
 e2e_init()
 {
     : "${E2E_APP:?} ${E2E_DEVSIM:?} ${E2E_MKUPDATE:?} ${E2E_TEXTS:?} ${E2E_OUT:?}"
@@ -109,7 +109,7 @@ e2e_no_running_copy()
 # manager has framed its window; sets E2E_APP_PID and E2E_WINDOW.
 e2e_start_app()
 {
-    e2e_wait_for 120 e2e_no_running_copy || e2e_fail "another copy of the updater runs on this machine"
+    e2e_wait_for 120 e2e_no_running_copy || e2e_fail "an earlier copy of the updater still runs"
     e2e_spawn app env "$@" "$E2E_RUN/$(basename "$E2E_APP")"
     E2E_APP_PID=$e2e_pid
     e2e_wait_for 60 e2e_find_window || e2e_fail "no framed window of the updater"
