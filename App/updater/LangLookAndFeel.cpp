@@ -1,5 +1,6 @@
 #include "updater/LangLookAndFeel.h"
 
+#include "platform/linux/ActiveWindow.h"
 #include "resources/TxtLoader.h"
 
 void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area,
@@ -140,7 +141,10 @@ void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
     LookAndFeel_V2::preparePopupMenuWindow (list);
 
     // On X11 JUCE gives the input focus to any window clicked, the list's too, and when the
-    // list goes the focus falls to no window. The window that opened it asks to be active again.
+    // list goes the focus falls to no window: the window that opened it asks to be active
+    // again then. Not when the user or the window manager has made another program's window
+    // active meanwhile (a click on it closes the list): that one stays active. The window
+    // manager is given a moment to tell which it is.
     struct Reactivate : juce::ComponentListener
     {
         juce::Component::SafePointer<juce::Component> window { juce::TopLevelWindow::getActiveTopLevelWindow() };
@@ -148,10 +152,10 @@ void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
         void componentBeingDeleted (juce::Component& c) override
         {
             c.removeComponentListener (this);
-
-            if (window != nullptr && window->isShowing())
-                window->toFront (false);
-
+            juce::Timer::callAfterDelay (100, [w = window]
+                                         {
+                if (w != nullptr && w->isShowing() && !ActiveWindow::isAnotherProgramsWindow())
+                    w->toFront (false); });
             delete this;
         }
     };

@@ -30,7 +30,8 @@ public:
     /** Items as high as the box (JUCE 7 would make them two pixels lower). */
     juce::PopupMenu::Options getOptionsForComboBoxPopupMenu (juce::ComboBox& box, juce::Label& label) override;
 
-    /** The window that opened the list is active again once the list has closed. */
+    /** The window that opened the list is active again once the list has closed, unless
+        another program's window was made active meanwhile. */
     void preparePopupMenuWindow (juce::Component& list) override;
 
 private:

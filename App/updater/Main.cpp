@@ -124,14 +124,20 @@ public:
         // Titles in any language need the C library's character type from the environment.
         std::setlocale (LC_CTYPE, "");
 
-        // The framework's lock counts as held when it cannot open its file at all (a folder,
-        // another user's file): the signal socket decides too, before anything starts. A copy
-        // that cannot take it is a second copy.
+        // One copy per user: a start that is not the one copy hands its command line over to it,
+        // and says why on standard error when it cannot.
         instanceSignal = std::make_unique<InstanceSignal> (getApplicationName());
+        const auto role = instanceSignal->listen ([this] (const juce::String& commandLine)
+                                                  { anotherInstanceStarted (commandLine); });
 
-        if (!instanceSignal->listen ([this] (const juce::String& commandLine)
-                                     { anotherInstanceStarted (commandLine); }))
+        if (role != InstanceSignal::Role::listening)
         {
+            if (role == InstanceSignal::Role::unusable || !instanceSignal->handOver (getCommandLineParameters(), handOverTimeoutMs))
+            {
+                std::fprintf (stderr, "VN382UpdateProgram: not started: %s\n", instanceSignal->getError().toRawUTF8());
+                setApplicationReturnValue (1);
+            }
+
             instanceSignal.reset();
             quit();
             return;
@@ -142,13 +148,6 @@ public:
 
     void shutdown() override
     {
-        if (mainWindow == nullptr)
-        {
-            // Refused as a second copy, by the framework or by the signal socket: tell the running one.
-            InstanceSignal::notifyRunningCopy (getApplicationName(), getCommandLineParameters(), 2000);
-            return;
-        }
-
         instanceSignal.reset();
         mainWindow.reset();
     }
@@ -160,9 +159,9 @@ public:
     {
         AllowSetForegroundWindow (ASFW_ANY);
 
-        // The framework would create a file wherever a link at its lock's path points: its
-        // lock is left alone then, and the signal socket alone keeps the one copy.
-        return InstanceSignal::frameworkLockIsLink (getApplicationName());
+        // The framework's lock is one file for all users, in a folder that all of them can write
+        // to: any of them could keep the program from starting. The signal keeps one copy per user.
+        return true;
     }
 
     void anotherInstanceStarted (const juce::String&) override
@@ -184,6 +183,7 @@ private:
 #else
     static constexpr bool takesFocusFromWindowManager = false;
 #endif
+    static constexpr int handOverTimeoutMs = 2000;
 
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<InstanceSignal> instanceSignal;

@@ -6,18 +6,19 @@
 
 //==============================================================================
 /**
-    Carries a second start of the program to the running copy, and keeps the one copy where
-    the framework's lock cannot.
+    Keeps one running copy of the program per user, and carries a second start to it.
 
-    JUCE refuses a second copy on Linux but never tells the running one
-    (anotherInstanceStarted is delivered only on Windows and macOS). The running copy
-    listens on an abstract Unix socket named after the application and the user; a refused
-    start connects to it and sends its command line, which reaches the running copy's
-    callback on its message thread. Only one copy can listen, so the socket refuses a second
-    copy of the same user even when the framework's lock file cannot be used.
+    JUCE's own one-copy lock on Linux is one file for every user, in a folder that every user
+    can write to, and it never tells the running copy of a second start (anotherInstanceStarted
+    is delivered only on Windows and macOS). Here the running copy holds a lock on a folder
+    that only its user can enter (in the session's runtime folder, else in the home folder) and
+    listens on a Unix socket in it. A refused start connects to that socket and sends its
+    command line, which reaches the running copy's callback on its message thread; the running
+    copy answers once its callback has taken it. No other user can reach the folder, so none
+    can take part in the rule or block it.
 
-    Threads: listen() and the destructor on the message thread; the callback runs on the
-    message thread; notifyRunningCopy() on any thread of the other process.
+    Threads: listen(), handOver() and the destructor on the message thread; the callback runs
+    on the message thread.
 */
 class InstanceSignal : private juce::Thread
 {
@@ -25,22 +26,31 @@ public:
     explicit InstanceSignal (const juce::String& applicationName);
     ~InstanceSignal() override;
 
-    /** Starts listening; false when the socket cannot be bound (another copy listens). */
-    bool listen (std::function<void (const juce::String& commandLine)> onOtherStart);
+    enum class Role
+    {
+        listening,   // this is the one copy
+        secondCopy,  // another copy of this user holds the lock: hand over to it
+        unusable     // no private folder could be used; getError() says why
+    };
 
-    /** True when the framework's one-copy lock file is a symbolic link, which the framework
-        would follow to create a file wherever it points.
+    /** Takes the lock and starts listening for later starts. */
+    Role listen (std::function<void (const juce::String& commandLine)> onOtherStart);
+
+    /** For a second copy: sends the command line to the running copy and waits until it has
+        taken it. False when it has not within the time-out, counted from the first attempt;
+        getError() says why.
     */
-    static bool frameworkLockIsLink (const juce::String& applicationName);
+    bool handOver (const juce::String& commandLine, int timeoutMs);
 
-    /** Sends the command line to the running copy; false when none answers within the time-out. */
-    static bool notifyRunningCopy (const juce::String& applicationName, const juce::String& commandLine,
-                                   int timeoutMs);
+    const juce::String& getError() const { return error; }
 
 private:
     void run() override;
+    bool openFolder();
 
-    juce::String socketName;
+    const juce::String folderName; // the folder's name inside the private folder
+    juce::String folder, error;
+    int folderFd = -1; // holds the lock while this copy runs
     int listenFd = -1;
     int wakeFd = -1; // an eventfd that ends the wait for a connection
     std::function<void (const juce::String&)> callback;

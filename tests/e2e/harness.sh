@@ -3,9 +3,10 @@
 # driven with xdotool and recognised by what it draws. Everything started here is stopped by
 # its pid on exit. Needs E2E_APP, E2E_DEVSIM, E2E_MKUPDATE, E2E_TEXTS and E2E_OUT (created).
 
-# The script runs again with a /var/tmp and a network namespace of its own, so that the
-# updater's one-copy lock and its abstract signal socket never meet another run's; and with a
-# folder of its own for the keymap that Xvfb compiles under a name that another Xvfb may use.
+# The script runs again with a /var/tmp and a network namespace of its own, which nothing of
+# another run can reach (Xvfb's abstract socket among them), and with a folder of its own for
+# the keymap that Xvfb compiles under a name that another Xvfb may use. The updater's one-copy
+# lock is in the runtime folder that e2e_init makes.
 if [ -z "${E2E_PRIVATE:-}" ]; then
     userns=()
     [ "$(id -u)" = 0 ] || userns=(--user --map-root-user)
@@ -70,8 +71,8 @@ e2e_init()
     e2e_tmp=$(mktemp -d)
     trap e2e_stop_all EXIT
     trap 'e2e_fail "stopped by a signal (time limit?)"' INT TERM
-    export MORVANTX_BUS="$e2e_tmp/bus" E2E_RUN="$e2e_tmp/run"
-    mkdir -m 700 "$MORVANTX_BUS" && mkdir "$E2E_RUN" && mkfifo "$e2e_tmp/fd" && exec {fd}<>"$e2e_tmp/fd"
+    export MORVANTX_BUS="$e2e_tmp/bus" E2E_RUN="$e2e_tmp/run" XDG_RUNTIME_DIR="$e2e_tmp/runtime"
+    mkdir -m 700 "$MORVANTX_BUS" "$XDG_RUNTIME_DIR" && mkdir "$E2E_RUN" && mkfifo "$e2e_tmp/fd" && exec {fd}<>"$e2e_tmp/fd"
     cp "$E2E_APP" "$E2E_RUN/"
     "$E2E_MKUPDATE" --out "$E2E_RUN/vn382_v123.upd" --version 123 --size 300000 >/dev/null || e2e_fail "mkupdate"
 
@@ -96,12 +97,12 @@ e2e_start_devsim()
     e2e_wait_for 60 grep -q '^ready' "$E2E_OUT/devsim.log" || e2e_fail "devsim is not ready"
 }
 
-# Whether no copy of the updater holds its one-copy lock: a POSIX lock that /proc/locks lists
-# by the device and inode of JUCE's lock file.
+# Whether no copy of the updater holds its one-copy lock: a lock on its folder in the runtime
+# folder, that /proc/locks lists by the folder's device and inode.
 e2e_no_running_copy()
 {
     local dev inode
-    read -r dev inode < <(stat -c '%d %i' /var/tmp/juceAppLock_VN382UpdateProgram 2>/dev/null) || return 0
+    read -r dev inode < <(stat -c '%d %i' "$XDG_RUNTIME_DIR/.VN382UpdateProgram" 2>/dev/null) || return 0
     ! grep -q " $(printf '%02x:%02x:%s' $((dev >> 8 & 0xfff)) $((dev & 0xff | dev >> 12 & 0xfff00)) "$inode") " /proc/locks
 }
 

@@ -9,8 +9,11 @@
 // it at once, not wait out the thread's stop time-out.
 TEST (InstanceSignal, AnIdleListenerStopsAtOnce)
 {
-    auto signal = std::make_unique<InstanceSignal> ("InstanceSignalStopTest_" + juce::String (juce::Random::getSystemRandom().nextInt64()));
-    ASSERT_TRUE (signal->listen ([] (const juce::String&) {}));
+    char folder[] = "/tmp/instance-signal-XXXXXX"; // a runtime folder of its own
+    ASSERT_NE (mkdtemp (folder), nullptr);
+    setenv ("XDG_RUNTIME_DIR", folder, 1);
+    auto signal = std::make_unique<InstanceSignal> ("InstanceSignalStopTest");
+    ASSERT_EQ (signal->listen ([] (const juce::String&) {}), InstanceSignal::Role::listening);
 
     const auto listenerSleeps = []
     {
@@ -34,4 +37,5 @@ TEST (InstanceSignal, AnIdleListenerStopsAtOnce)
     const auto start = juce::Time::getMillisecondCounter();
     signal.reset();
     EXPECT_LT (juce::Time::getMillisecondCounter() - start, 1000u);
+    std::filesystem::remove_all (folder);
 }
