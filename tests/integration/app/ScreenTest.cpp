@@ -1,5 +1,5 @@
 // The screen state machine of a whole component, driven by devsim arriving and leaving, the
-// buttons, posts from other threads and an early reply.
+// buttons (double clicks too), posts from other threads and an early reply.
 
 #include <gtest/gtest.h>
 
@@ -170,4 +170,48 @@ TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
     EXPECT_EQ (rig.codes(), (std::vector<int> { 0xF0, 0xF1 }));
     MainComponentTestAccess::quit (rig.component());
     EXPECT_TRUE (rig.waitForScreen (updateFailed));
+}
+
+// A new screen's buttons stand where the last one's stood, so the second press of a double click
+// would press them: a press that began within the double-click interval of the change is ignored.
+TEST (DoubleClick, ASecondPressWithinTheIntervalOfAScreenChangeCountsForNothingALaterOneDoes)
+{
+    struct Program : juce::JUCEApplication // notes the quits asked for
+    {
+        const juce::String getApplicationName() override { return "updater"; }
+        const juce::String getApplicationVersion() override { return {}; }
+        void initialise (const juce::String&) override {}
+        void shutdown() override {}
+        void systemRequestedQuit() override { ++quits; }
+        int quits = 0;
+    } program;
+
+    // Whether a device is connected, the state posted after OK, and the screen then shown.
+    const std::tuple<bool, int, int> roads[] { { false, none, noDevice }, { true, none, readyToUpdate }, { false, updateComplete, updateComplete }, { false, updateFailed, updateFailed } };
+    const int interval = juce::MouseEvent::getDoubleClickTimeout() + 50;
+
+    for (const auto& [device, posted, state] : roads)
+    {
+        SCOPED_TRACE (state);
+        AppRig rig;
+        rig.dir.write ("vn382_v123.upd", updateFile (4000));
+        ASSERT_TRUE (!device || rig.startDevice());
+        rig.create();
+        ASSERT_TRUE (rig.runUntil ([&]
+                                   { return device == (Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected); }));
+        rig.clickOkPlace();
+
+        if (posted != none) // as at a transfer's end, long after the last press
+            runMessageLoopFor (interval), rig.component().postScreenState (posted);
+
+        ASSERT_TRUE (rig.waitForScreen (state));
+        program.quits = 0;
+        rig.clickOkPlace(); // at once: Start, Close or OK
+        EXPECT_EQ (rig.screen(), state);
+        EXPECT_FALSE (program.quits != 0 || rig.component().isThreadRunning());
+
+        runMessageLoopFor (interval);
+        rig.clickOkPlace();
+        EXPECT_TRUE (device ? rig.waitForScreen (updating) && program.quits == 0 : program.quits == 1);
+    }
 }
