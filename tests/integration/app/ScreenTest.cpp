@@ -1,8 +1,9 @@
 // The screen state machine of a whole component, driven by devsim arriving and leaving, the
-// buttons (double clicks too), posts from other threads and an early reply.
+// buttons (double clicks too), posts from other threads and an early reply; the languages offered.
 
 #include <gtest/gtest.h>
 
+#include "platform/winapi/Locale.h"
 #include "resources/TxtLoader.h"
 #include "support/AppRig.h"
 
@@ -170,6 +171,21 @@ TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
     EXPECT_EQ (rig.codes(), (std::vector<int> { 0xF0, 0xF1 }));
     MainComponentTestAccess::quit (rig.component());
     EXPECT_TRUE (rig.waitForScreen (updateFailed));
+}
+
+TEST_F (Screens, TheLanguageBoxOffersTheInstalledLanguagesInTheTablesOrder)
+{
+    const LocaleFacts facts { { "00000411", "00000C04", "00000407", "00000816", "0000040c" } }; // ja, zh_HK (both Chinese), de, pt, fr
+    setLocaleFactsForTesting (&facts);
+    rig.create();
+    setLocaleFactsForTesting (nullptr);
+    auto* box = Access::languageBox (rig.component());
+    juce::StringArray items;
+
+    for (int i = 0; i < box->getNumItems(); ++i)
+        items.add (juce::String (box->getItemId (i)) + " " + box->getItemText (i));
+
+    EXPECT_EQ (items.joinIntoString (", "), juce::String::fromUTF8 ("1 English, 2 Français, 3 Deutsch, 8 Português, 9 简体中文, 10 繁體中文, 12 日本語"));
 }
 
 // A new screen's buttons stand where the last one's stood, so the second press of a double click
