@@ -125,6 +125,15 @@ struct AppRig
     void pressOk() { main->buttonClicked (Access::okButton (*main)); }
     int screen() { return Access::screenState (*main); }
 
+    /** A mouse press and release, through the button's own handlers, on what stands where OK
+        stands on the first screen; unlike pressOk, it meets the double-click guard. */
+    void clickOkPlace()
+    {
+        auto* target = main->getComponentAt (main->getWidth() - 70, main->getHeight() - 30);
+        const juce::MouseEvent e (juce::Desktop::getInstance().getMainMouseSource(), {}, juce::ModifierKeys::leftButtonModifier, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, target, target, {}, {}, {}, 1, false);
+        target->mouseDown (e), target->mouseUp (e);
+    }
+
     /** No screen post waits: every one made so far has been handled. */
     bool settled() { return !main->isUpdatePending(); }
 

@@ -1,8 +1,9 @@
 // The screen state machine of a whole component, driven by devsim arriving and leaving, the
-// buttons, posts from other threads and an early reply.
+// buttons (double clicks too), posts from other threads and an early reply; the languages offered.
 
 #include <gtest/gtest.h>
 
+#include "platform/winapi/Locale.h"
 #include "resources/TxtLoader.h"
 #include "support/AppRig.h"
 
@@ -170,4 +171,63 @@ TEST_F (Screens, AReplyThatOvertakesTheUpdatingScreenStillWakesTheThread)
     EXPECT_EQ (rig.codes(), (std::vector<int> { 0xF0, 0xF1 }));
     MainComponentTestAccess::quit (rig.component());
     EXPECT_TRUE (rig.waitForScreen (updateFailed));
+}
+
+TEST_F (Screens, TheLanguageBoxOffersTheInstalledLanguagesInTheTablesOrder)
+{
+    const LocaleFacts facts { { "00000411", "00000C04", "00000407", "00000816", "0000040c" } }; // ja, zh_HK (both Chinese), de, pt, fr
+    setLocaleFactsForTesting (&facts);
+    rig.create();
+    setLocaleFactsForTesting (nullptr);
+    auto* box = Access::languageBox (rig.component());
+    juce::StringArray items;
+
+    for (int i = 0; i < box->getNumItems(); ++i)
+        items.add (juce::String (box->getItemId (i)) + " " + box->getItemText (i));
+
+    EXPECT_EQ (items.joinIntoString (", "), juce::String::fromUTF8 ("1 English, 2 Français, 3 Deutsch, 8 Português, 9 简体中文, 10 繁體中文, 12 日本語"));
+}
+
+// A new screen's buttons stand where the last one's stood, so the second press of a double click
+// would press them: a press that began within the double-click interval of the change is ignored.
+TEST (DoubleClick, ASecondPressWithinTheIntervalOfAScreenChangeCountsForNothingALaterOneDoes)
+{
+    struct Program : juce::JUCEApplication // notes the quits asked for
+    {
+        const juce::String getApplicationName() override { return "updater"; }
+        const juce::String getApplicationVersion() override { return {}; }
+        void initialise (const juce::String&) override {}
+        void shutdown() override {}
+        void systemRequestedQuit() override { ++quits; }
+        int quits = 0;
+    } program;
+
+    // Whether a device is connected, the state posted after OK, and the screen then shown.
+    const std::tuple<bool, int, int> roads[] { { false, none, noDevice }, { true, none, readyToUpdate }, { false, updateComplete, updateComplete }, { false, updateFailed, updateFailed } };
+    const int interval = juce::MouseEvent::getDoubleClickTimeout() + 50;
+
+    for (const auto& [device, posted, state] : roads)
+    {
+        SCOPED_TRACE (state);
+        AppRig rig;
+        rig.dir.write ("vn382_v123.upd", updateFile (4000));
+        ASSERT_TRUE (!device || rig.startDevice());
+        rig.create();
+        ASSERT_TRUE (rig.runUntil ([&]
+                                   { return device == (Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected); }));
+        rig.clickOkPlace();
+
+        if (posted != none) // as at a transfer's end, long after the last press
+            runMessageLoopFor (interval), rig.component().postScreenState (posted);
+
+        ASSERT_TRUE (rig.waitForScreen (state));
+        program.quits = 0;
+        rig.clickOkPlace(); // at once: Start, Close or OK
+        EXPECT_EQ (rig.screen(), state);
+        EXPECT_FALSE (program.quits != 0 || rig.component().isThreadRunning());
+
+        runMessageLoopFor (interval);
+        rig.clickOkPlace();
+        EXPECT_TRUE (device ? rig.waitForScreen (updating) && program.quits == 0 : program.quits == 1);
+    }
 }
