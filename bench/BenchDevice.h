@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -48,13 +49,18 @@ public:
         for its socket; false when any of it fails. */
     bool start (const std::string& devsimPath, const char* busyPolls)
     {
-        bus = (std::filesystem::temp_directory_path() / "mvtx-bench-XXXXXX").string();
+        // In a parent of its own, which the library watches too: files that others make in the
+        // shared temp folder must not wake it during a measurement.
+        root = (std::filesystem::temp_directory_path() / "mvtx-bench-XXXXXX").string();
 
-        if (devsimPath.empty() || mkdtemp (bus.data()) == nullptr)
+        if (devsimPath.empty() || mkdtemp (root.data()) == nullptr)
         {
-            bus.clear();
+            root.clear();
             return false;
         }
+
+        if (mkdir ((bus = root + "/bus").c_str(), 0700) != 0)
+            return false;
 
         setenv ("MORVANTX_BUS", bus.c_str(), 1);
         socketPath = bus + "/bench";
@@ -82,10 +88,10 @@ public:
             waitpid (pid, nullptr, 0);
         }
 
-        if (!bus.empty())
-            std::filesystem::remove_all (bus);
+        if (!root.empty())
+            std::filesystem::remove_all (root);
     }
 
-    std::string bus, socketPath;
+    std::string root, bus, socketPath;
     pid_t pid = -1;
 };

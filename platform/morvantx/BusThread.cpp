@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -20,15 +21,31 @@ namespace
     constexpr size_t maxGreetings = 32;
     constexpr size_t maxRetries = 256;
     constexpr size_t maxRefused = 1024;
-    constexpr uint32_t busEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
-    constexpr uint32_t watchedFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED;
+    constexpr uint32_t busEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 
-    // "a/b/bus/" gives { "a/b", "bus" }.
-    std::pair<std::string, std::string> splitPath (std::string path)
+    // "a//b/./bus/." gives "a/b/bus": split as it was, the parent's watch would fall on the bus
+    // folder itself. A last ".." cannot be dropped by hand, so it is resolved: the folder exists.
+    std::string normalPath (const std::string& path)
     {
-        while (path.size() > 1 && path.back() == '/')
-            path.pop_back();
+        std::string normal = path.rfind ('/', 0) == 0 ? "/" : "", part, last;
+        std::istringstream parts (path);
 
+        while (std::getline (parts, part, '/'))
+            if (!part.empty() && part != ".")
+                normal += (normal.empty() || normal.back() == '/' ? "" : "/") + (last = part);
+
+        if (char* real = normal.empty() || last == ".." ? realpath (path.c_str(), nullptr) : nullptr)
+        {
+            normal = real;
+            std::free (real);
+        }
+
+        return normal.empty() ? "." : normal;
+    }
+
+    // "a/b/bus" gives { "a/b", "bus" }.
+    std::pair<std::string, std::string> splitPath (const std::string& path)
+    {
         const auto slash = path.rfind ('/');
 
         if (slash == std::string::npos)
@@ -63,13 +80,13 @@ BusThread::~BusThread()
 
 bool BusThread::start (const std::string& dir)
 {
-    directory = dir;
+    directory = normalPath (dir);
     busWatch = parentWatch = -1;
     wakeFd = eventfd (0, EFD_NONBLOCK | EFD_CLOEXEC);
     watchFd = inotify_init1 (IN_NONBLOCK | IN_CLOEXEC);
     std::string error;
 
-    if (wakeFd < 0 || watchFd < 0 || !watchBus (error))
+    if (wakeFd < 0 || watchFd < 0 || (busWatch = watchIfSafe (error)) < 0)
     {
         stop();
         return false;
@@ -78,7 +95,7 @@ bool BusThread::start (const std::string& dir)
     // A socket still bound in the bus folder holds back the folder's IN_DELETE_SELF until it
     // closes, so the folder's going and coming back are watched from its parent. Should the
     // parent not be readable, the folder's own events still tell of its going, later.
-    const auto [parent, name] = splitPath (dir);
+    const auto [parent, name] = splitPath (directory);
     busName = name;
     parentWatch = inotify_add_watch (watchFd, parent.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
 
@@ -223,25 +240,70 @@ int BusThread::pollTimeout() const
 }
 
 //==============================================================================
-bool BusThread::watchBus (std::string& error)
+// The folder at the bus's path, watched, if it passes HID_Start's check; -1 if not.
+int BusThread::watchIfSafe (std::string& error)
 {
-    struct stat st;
+    if (!devicebus::checkBusDirectory (directory, error))
+        return -1;
 
-    if (!devicebus::checkBusDirectory (directory, error) || lstat (directory.c_str(), &st) != 0)
-        return false;
+    const int watch = inotify_add_watch (watchFd, directory.c_str(), busEvents);
 
-    busFile = st.st_ino;
-    busWatch = inotify_add_watch (watchFd, directory.c_str(), busEvents);
-    error = busWatch < 0 ? "cannot watch " + directory + ": " + std::strerror (errno) : "";
-    return busWatch >= 0;
+    if (watch < 0)
+        error = "cannot watch " + directory + ": " + std::strerror (errno);
+
+    return watch;
 }
 
-// The bus folder went (deleted, moved away or replaced): its devices go with it. It is watched
-// again once a folder of that name is there and safe (busBack).
+// Judges the bus by what stands at its path, whatever the event that brought the thread here.
+// inotify gives the watch back for the watched folder and a new one for any other, whatever its
+// inode number: the same folder keeps its devices; otherwise they go with the watched one, and
+// a safe folder at the path is watched and scanned instead.
+void BusThread::judgeBus (bool eventsLost)
+{
+    std::string error;
+    const int watch = watchIfSafe (error);
+
+    if (watch >= 0 && watch == busWatch)
+    {
+        if (eventsLost)
+            rescan();
+
+        return;
+    }
+
+    if (busWatch >= 0)
+        busGone();
+
+    if (struct stat st; watch < 0 && lstat (directory.c_str(), &st) == 0)
+        std::fprintf (stderr, "morvantx: %s\n", error.c_str());
+
+    if ((busWatch = watch) >= 0)
+        scan();
+}
+
+// Names may have come and gone unseen in the same folder: a device whose file went or was
+// replaced goes, and the folder is read again. The others stay: a busy parent such as /tmp
+// overflows the queue as well, and an update in progress must not lose its device.
+void BusThread::rescan()
+{
+    std::vector<std::string> stale;
+
+    for (auto& d : devices)
+        if (struct stat st; lstat ((directory + "/" + d.name).c_str(), &st) != 0 || st.st_ino != d.file)
+            stale.push_back (d.name);
+
+    for (auto& name : stale)
+        forget (name);
+
+    refused.clear();
+    scan();
+}
+
+// The watched folder is no longer the safe one at the bus's path (deleted, moved, replaced, or
+// another owner or mode): its devices go with it.
 void BusThread::busGone()
 {
-    inotify_rm_watch (watchFd, busWatch); // already gone unless the folder was moved
-    busWatch = -1;
+    inotify_rm_watch (watchFd, std::exchange (busWatch, -1)); // already gone unless the folder is still there
 
     std::set<std::string> names (refused);
 
@@ -256,26 +318,6 @@ void BusThread::busGone()
 
     for (auto& name : names)
         forget (name);
-
-    busBack(); // it may be back already
-}
-
-// Checks a bus folder that came back as HID_Start does, then watches and scans it.
-void BusThread::busBack()
-{
-    std::string error;
-    struct stat st;
-
-    if (busWatch >= 0 || lstat (directory.c_str(), &st) != 0)
-        return;
-
-    if (!watchBus (error))
-    {
-        std::fprintf (stderr, "morvantx: %s\n", error.c_str());
-        return;
-    }
-
-    scan();
 }
 
 void BusThread::scan()
@@ -314,37 +356,21 @@ void BusThread::readWatch()
 
             if ((e->mask & IN_Q_OVERFLOW) != 0)
             {
-                // Events were lost: check the folder, and every name against it.
-                if (struct stat st; busWatch < 0 || lstat (directory.c_str(), &st) != 0 || st.st_ino != busFile)
-                {
-                    busGone();
-                    continue;
-                }
-
-                for (size_t i = devices.size(); i-- > 0;)
-                    if (struct stat st; lstat ((directory + "/" + devices[i].name).c_str(), &st) != 0)
-                        removeDevice (i);
-
-                scan();
+                judgeBus (true); // events were lost
                 continue;
             }
 
             if (e->wd == parentWatch)
             {
-                // The parent itself going takes the bus folder along; a new one made in a new
-                // parent is not looked for until the next HID_Start.
-                if ((e->mask & watchedFolderGone) != 0)
-                {
-                    inotify_rm_watch (watchFd, std::exchange (parentWatch, -1));
-                    busGone();
-                }
-                else if (e->len != 0 && busName == e->name)
-                {
-                    if ((e->mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) != 0)
-                        busGone();
-                    else
-                        busBack(); // made, or its owner or mode changed
-                }
+                // News of the bus's name or of the parent itself. A parent moved away stays
+                // watched, as inotify follows it, so that its moving back is seen. Its deletion
+                // took the bus folder along: a new one made in a new parent is not looked for
+                // until the next HID_Start.
+                if ((e->mask & IN_IGNORED) != 0)
+                    parentWatch = -1;
+
+                if (e->len == 0 || busName == e->name)
+                    judgeBus (false);
 
                 continue;
             }
@@ -352,14 +378,11 @@ void BusThread::readWatch()
             if (e->wd != busWatch)
                 continue; // a watch given up, whose last events were still queued
 
-            if ((e->mask & watchedFolderGone) != 0)
+            if (e->len == 0)
             {
-                busGone();
+                judgeBus (false); // the folder itself went, or its owner or mode changed
                 continue;
             }
-
-            if (e->len == 0)
-                continue;
 
             const std::string name = e->name;
 

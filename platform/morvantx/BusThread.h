@@ -71,9 +71,10 @@ private:
     };
 
     void run();
-    bool watchBus (std::string& error);
+    int watchIfSafe (std::string& error);
+    void judgeBus (bool eventsLost);
+    void rescan();
     void busGone();
-    void busBack();
     void scan();
     void readWatch();
     void nameAppeared (const std::string& name);
@@ -94,7 +95,6 @@ private:
     std::string directory;
     int wakeFd = -1, watchFd = -1;
     int busWatch = -1, parentWatch = -1; // inotify watches on the bus folder and on its parent
-    ino_t busFile = 0;                   // the watched bus folder, to tell it from one made again
     std::string busName;                 // its name in the parent
     std::atomic<bool> stopping { false };
 

@@ -6,18 +6,24 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace testsupport
 {
-/** A fresh bus folder (mode 0700) as the process's MORVANTX_BUS, read at HID_Start. */
+/** A fresh bus folder (mode 0700) as the process's MORVANTX_BUS, read at HID_Start, in a parent
+    of its own: the library watches the parent too, and files that other tests make side by side
+    in the shared temp folder must not wake it.
+*/
 class PrivateBus
 {
 public:
     PrivateBus()
     {
-        folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getFullPathName().toStdString() + "/mvtx-bus-XXXXXX";
-        mkdtemp (folder.data());
+        root = juce::File::getSpecialLocation (juce::File::tempDirectory).getFullPathName().toStdString() + "/mvtx-bus-XXXXXX";
+        mkdtemp (root.data());
+        folder = root + "/bus";
+        mkdir (folder.c_str(), 0700);
         setenv ("MORVANTX_BUS", folder.c_str(), 1);
     }
 
@@ -25,14 +31,15 @@ public:
     {
         unsetenv ("MORVANTX_BUS");
         std::error_code ignored; // JUCE leaves a socket, a killed devsim's, and its folder behind
-        std::filesystem::remove_all (folder, ignored);
+        std::filesystem::remove_all (root, ignored);
     }
 
     const std::string& path() const { return folder; }
+    const std::string& parent() const { return root; }
     std::string file (const std::string& name) const { return folder + "/" + name; }
 
 private:
-    std::string folder;
+    std::string root, folder;
 };
 
 /** One devsim process; the destructor kills it if it still runs. */

@@ -205,15 +205,52 @@ TEST_F (DeviceLibrary, ALeavingDevicesReportsStayReadableNoNumberComesTwiceAndSt
 
 TEST_F (DeviceLibrary, ABusFolderRemovedAndMadeAgainIsWatchedAgain)
 {
+    const std::string parent = bus.parent(), away = parent + "-away";
+    const uid_t me = getuid(), other = 65534;
+    size_t arrivals = 0, removals = 0;
+    int numbers[128];
+    HID_Stop(); // the same folder by a path with "//" and "."
+    setenv ("MORVANTX_BUS", (parent + "//./bus/.").c_str(), 1);
+    ASSERT_EQ (HID_Start(), 1);
+
+    // Made again or changed to this mode and owner, or (mode 0) its parent moved away: the device
+    // goes and no socket put in the folder is taken, until the folder is 0700 and mine again at
+    // the bus's path (or the parent is moved back); then the folder is scanned.
+    for (auto [remade, mode, owner] : std::vector<std::tuple<bool, mode_t, uid_t>> {
+             { true, 0700, other }, { true, 0777, me }, { false, 0702, me }, { false, 0700, other }, { false, 0, me } })
+    {
+        if (owner != me && geteuid() != 0)
+            continue; // another user's folder needs root to make
+
+        const auto row = std::to_string (arrivals);
+        FakeDevice resident (bus.path(), "resident" + row);
+        const int number = plugIn (resident, ++arrivals);
+
+        if (remade)
+            std::filesystem::remove_all (bus.path()), mkdir (bus.path().c_str(), 0700);
+
+        ASSERT_TRUE (mode == 0 ? rename (parent.c_str(), away.c_str()) == 0 : chmod (bus.path().c_str(), mode) == 0 && chown (bus.path().c_str(), owner, (gid_t) -1) == 0);
+        ASSERT_TRUE (number > 0 && waitFor (removalMessage, ++removals) == number) << row;
+
+        FakeDevice planted (mode == 0 ? away + "/bus" : bus.path(), "planted" + row);
+        EXPECT_FALSE (planted.accept (1000)) << row;
+        EXPECT_EQ (HID_EnumHIDno (numbers), 0) << row;
+
+        ASSERT_TRUE (mode == 0 ? rename (away.c_str(), parent.c_str()) == 0 : chmod (bus.path().c_str(), 0700) == 0 && chown (bus.path().c_str(), me, (gid_t) -1) == 0);
+        planted.path = bus.file ("planted" + row);
+        EXPECT_GT (plugIn (planted, ++arrivals), number) << row;
+        planted.unplug();
+        ASSERT_GT (waitFor (removalMessage, ++removals), 0) << row;
+    }
+
     FakeDevice old (bus.path(), "old");
-    const int first = plugIn (old);
+    const int first = plugIn (old, ++arrivals);
     std::filesystem::remove_all (bus.path()); // as rm -rf: juce::File skips the socket
-    ASSERT_EQ (waitFor (removalMessage), first);
+    ASSERT_EQ (waitFor (removalMessage, ++removals), first);
 
     ASSERT_EQ (mkdir (bus.path().c_str(), 0700), 0);
     testsupport::DevsimProcess devsim;
     ASSERT_TRUE (devsim.start (bus.path()));
-    const int device = waitFor (arrivalMessage, 2);
-    int numbers[128];
+    const int device = waitFor (arrivalMessage, ++arrivals);
     EXPECT_TRUE (device > first && HID_EnumHIDno (numbers) == 1 && numbers[0] == device) << device;
 }
