@@ -107,13 +107,15 @@ e2e_no_running_copy()
 }
 
 # Starts the updater from the run folder with the environment "$@" and waits until the window
-# manager has framed its window; sets E2E_APP_PID and E2E_WINDOW.
+# manager has framed its window and the client area stands centred in the work area, where
+# clicks meant for it land; sets E2E_APP_PID and E2E_WINDOW.
 e2e_start_app()
 {
     e2e_wait_for 120 e2e_no_running_copy || e2e_fail "an earlier copy of the updater still runs"
     e2e_spawn app env "$@" "$E2E_RUN/$(basename "$E2E_APP")"
     E2E_APP_PID=$e2e_pid
     e2e_wait_for 60 e2e_find_window || e2e_fail "no framed window of the updater"
+    e2e_wait_for 60 eval '[ "$(e2e_at)" = "$(e2e_centred)" ]' || e2e_fail "the client area is at $(e2e_at), not centred at $(e2e_centred)"
 }
 
 e2e_alive() { kill -0 "$E2E_APP_PID" 2>/dev/null || e2e_fail "the updater ended"; }
@@ -207,6 +209,8 @@ e2e_in_front()
 
 # The client area's place on the screen, "x y".
 e2e_at() { xwininfo -id "$E2E_WINDOW" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'; }
+# Where the client area stands centred in the work area, "x y".
+e2e_centred() { xprop -root _NET_WORKAREA | grep -o '[0-9]\+' | head -n 4 | tr '\n' ' ' | awk '{ print $1 + int(($3 - 426) / 2), $2 + int(($4 - 176) / 2) }'; }
 
 # Saves what the screen shows where the client area is, whatever window is in front there.
 e2e_screen_at_client()

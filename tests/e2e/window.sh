@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The window under xfwm4: a client area of 426 x 176, centred in the work area, whose size no
-# window manager request changes (fullscreen, maximise, resize); the title of the user's
-# language, whole; a frame without close, minimise or maximise and not resizable; and a close
-# through the window manager (Alt+F4, a pager's close request) that does not end the program.
+# The window under xfwm4: a client area of 426 x 176, centred in the work area (e2e_start_app
+# waits for that), whose size no window manager request changes (fullscreen, maximise, resize);
+# the title of the user's language, whole; a frame without close, minimise or maximise and not
+# resizable; and a close through the window manager (Alt+F4, a pager's close request) that does
+# not end the program.
 set -uo pipefail
 source "$(dirname "$0")/harness.sh"
 
@@ -12,9 +13,7 @@ e2e_wait_screen 60 languageChoice 1-languageChoice
 [ "$(e2e_size)" = 426x176 ] || e2e_fail "client area $(e2e_size)"
 [ "$(e2e_title)" = "$(e2e_table_title japanese)" ] || e2e_fail "title '$(e2e_title)'"
 
-read -r wx wy ww wh < <(xprop -root _NET_WORKAREA | grep -o '[0-9]\+' | head -n 4 | tr '\n' ' ')
-centred="$((wx + (ww - 426) / 2)) $((wy + (wh - 176) / 2))"
-e2e_wait_for 60 eval '[ "$(e2e_at)" = "$centred" ]' || e2e_fail "the client area is at $(e2e_at), not centred at $centred"
+centred=$(e2e_centred) # as e2e_start_app found it
 
 # What the program asks of the frame (Motif hints: moving only; border and title) and what the
 # window manager grants.
