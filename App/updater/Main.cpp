@@ -54,7 +54,21 @@ public:
             return;
         }
 
+        if (getBounds() == keptBounds)
+            return;
+
+        // Reports that the window manager sent before it carried out the placing still show
+        // the window where it had put it: not a move by the user. Left there, the framework's
+        // bounds would take the window back there at its next paint after an idle while.
+        if (getBounds() == misplacedBounds && ++misplacedReports <= maxRestoresInARow)
+        {
+            placeAt (keptBounds);
+            return;
+        }
+
         // Moved by the user: the window keeps its size here from now on.
+        misplacedBounds = {};
+
         if (hasKeptSize())
             keptBounds = getBounds();
     }
@@ -98,7 +112,10 @@ private:
                 clientAreaPlaced = true;
 
                 if (getBounds() != keptBounds)
+                {
+                    misplacedBounds = getBounds();
                     placeAt (keptBounds);
+                }
             }
         }
     }
@@ -129,8 +146,10 @@ private:
     static constexpr int placingCheckInterval = 100; // ms
     static constexpr int maxPlacingChecks = 300;
 
-    juce::Rectangle<int> keptBounds; // where the client area belongs, at its one size
+    juce::Rectangle<int> keptBounds;      // where the client area belongs, at its one size
+    juce::Rectangle<int> misplacedBounds; // where the window manager first put it, if elsewhere
     bool clientAreaPlaced = false;
+    int misplacedReports = 0;
     int restoresInARow = 0;
     int placingChecks = 0;
 
