@@ -11,7 +11,8 @@
 
 //==============================================================================
 /** The one top-level window; its content is the MainComponent. */
-class MainWindow : public juce::ResizableWindow
+class MainWindow : public juce::ResizableWindow,
+                   private juce::Timer
 {
 public:
     MainWindow()
@@ -25,6 +26,7 @@ public:
         setUsingNativeTitleBar (true);
         TitleBarHints::removeWindowMenu (*this);
         TitleBarHints::fixSize (*this);
+        startTimer (placingCheckInterval);
     }
 
     ~MainWindow() override = default;
@@ -46,29 +48,29 @@ public:
         if (!isUsingNativeTitleBar())
             return;
 
-        if (clientAreaPlaced)
+        if (!clientAreaPlaced)
         {
-            // Moved by the user: the window keeps its size here from now on.
-            if (hasKeptSize())
-                keptBounds = getBounds();
-
+            placeClientAreaOnceFramed();
             return;
         }
 
-        // The framework places a framed window by its frame's size, which the window manager
-        // tells only once it has framed the window: until then the frame's corner lands where
-        // the client area's should. Put the client area back where it was centred once the
-        // frame is known.
-        if (auto* peer = getPeer())
-        {
-            if (const auto frame = peer->getFrameSizeIfPresent(); frame && !(*frame).isEmpty())
-            {
-                clientAreaPlaced = true;
+        if (getBounds() == keptBounds)
+            return;
 
-                if (getBounds() != keptBounds)
-                    placeAt (keptBounds);
-            }
+        // Reports that the window manager sent before it carried out the placing still show
+        // the window where it had put it: not a move by the user. Left there, the framework's
+        // bounds would take the window back there at its next paint after an idle while.
+        if (getBounds() == misplacedBounds && ++misplacedReports <= maxRestoresInARow)
+        {
+            placeAt (keptBounds);
+            return;
         }
+
+        // Moved by the user: the window keeps its size here from now on.
+        misplacedBounds = {};
+
+        if (hasKeptSize())
+            keptBounds = getBounds();
     }
 
     // Window managers may make a window fullscreen or maximised whatever its size hints say,
@@ -97,6 +99,42 @@ public:
 private:
     bool hasKeptSize() const { return getWidth() == keptBounds.getWidth() && getHeight() == keptBounds.getHeight(); }
 
+    // The framework places a framed window by its frame's size, which the window manager
+    // tells only once it has framed the window: until then the frame's corner lands where
+    // the client area's should. Put the client area back where it was centred once the
+    // frame is known.
+    void placeClientAreaOnceFramed()
+    {
+        if (auto* peer = getPeer())
+        {
+            if (const auto frame = peer->getFrameSizeIfPresent(); frame && !(*frame).isEmpty())
+            {
+                clientAreaPlaced = true;
+
+                if (getBounds() != keptBounds)
+                {
+                    misplacedBounds = getBounds();
+                    placeAt (keptBounds);
+                }
+            }
+        }
+    }
+
+    // The window manager frames the window while the program starts, when the framework may
+    // read its events and leave them waiting for more (TitleBarHints::handleEventsAlreadyRead);
+    // and it may tell the frame after its last move. Until the client area is placed, have the
+    // events handled and look at the frame again.
+    void timerCallback() override
+    {
+        TitleBarHints::handleEventsAlreadyRead();
+
+        if (!clientAreaPlaced && getBounds() != keptBounds)
+            placeClientAreaOnceFramed();
+
+        if (clientAreaPlaced || ++placingChecks >= maxPlacingChecks)
+            stopTimer();
+    }
+
     // Each placing by the framework drops the size limits from the window manager's hints.
     void placeAt (juce::Rectangle<int> bounds)
     {
@@ -105,10 +143,15 @@ private:
     }
 
     static constexpr int maxRestoresInARow = 3;
+    static constexpr int placingCheckInterval = 100; // ms
+    static constexpr int maxPlacingChecks = 300;
 
-    juce::Rectangle<int> keptBounds; // where the client area belongs, at its one size
+    juce::Rectangle<int> keptBounds;      // where the client area belongs, at its one size
+    juce::Rectangle<int> misplacedBounds; // where the window manager first put it, if elsewhere
     bool clientAreaPlaced = false;
+    int misplacedReports = 0;
     int restoresInARow = 0;
+    int placingChecks = 0;
 
     JUCE_DECLARE_NON_COPYABLE (MainWindow)
 };
