@@ -1,6 +1,7 @@
 #include "updater/LangLookAndFeel.h"
 
 #include "platform/linux/ActiveWindow.h"
+#include "platform/linux/XDisplay.h"
 #include "resources/TxtLoader.h"
 
 void LangLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area,
@@ -145,9 +146,15 @@ void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
     // again then. Not when the user or the window manager has made another program's window
     // active meanwhile (a click on it closes the list): that one stays active. The window
     // manager is given a moment to tell which it is.
-    struct Reactivate : juce::ComponentListener
+    struct ListWatch : juce::ComponentListener, juce::Timer
     {
         juce::Component::SafePointer<juce::Component> window { juce::TopLevelWindow::getActiveTopLevelWindow() };
+
+        ListWatch() { startTimer (50); }
+
+        // The list asks the X server for the pointer's place all the time; the events read
+        // with the replies, the loss of the focus that closes it among them, must not wait.
+        void timerCallback() override { XDisplay::handleEventsAlreadyRead(); }
 
         void componentBeingDeleted (juce::Component& c) override
         {
@@ -160,5 +167,5 @@ void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
         }
     };
 
-    list.addComponentListener (new Reactivate());
+    list.addComponentListener (new ListWatch());
 }

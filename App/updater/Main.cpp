@@ -121,12 +121,12 @@ private:
     }
 
     // The window manager frames the window while the program starts, when the framework may
-    // read its events and leave them waiting for more (TitleBarHints::handleEventsAlreadyRead);
+    // read its events and leave them waiting for more (XDisplay::handleEventsAlreadyRead);
     // and it may tell the frame after its last move. Until the client area is placed, have the
     // events handled and look at the frame again.
     void timerCallback() override
     {
-        TitleBarHints::handleEventsAlreadyRead();
+        XDisplay::handleEventsAlreadyRead();
 
         if (!clientAreaPlaced && getBounds() != keptBounds)
             placeClientAreaOnceFramed();

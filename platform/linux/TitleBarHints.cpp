@@ -2,8 +2,6 @@
 #include "platform/linux/TitleBarHints.h"
 
 #if JUCE_LINUX || JUCE_BSD
-#include <juce_events/native/juce_linux_EventLoopInternal.h>
-
 namespace
 {
 /** Calls fn (x11, display, window, bounds) under the X lock when the component has a native
@@ -92,31 +90,8 @@ void TitleBarHints::leaveFullScreenAndMaximised (juce::Component& window)
                      x11.xFlush (display); });
 }
 
-void TitleBarHints::handleEventsAlreadyRead()
-{
-    auto* windowSystem = juce::XWindowSystem::getInstanceWithoutCreating();
-
-    if (windowSystem == nullptr || windowSystem->getDisplay() == nullptr)
-        return;
-
-    auto& x11 = *juce::X11Symbols::getInstance();
-    int connection = -1;
-
-    {
-        const juce::XWindowSystemUtilities::ScopedXLock lock;
-
-        if (x11.xEventsQueued (windowSystem->getDisplay(), QueuedAlready) > 0)
-            connection = x11.xConnectionNumber (windowSystem->getDisplay());
-    }
-
-    // The framework's own handler for the connection takes every queued event.
-    if (connection >= 0)
-        juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (connection);
-}
-
 #else
 void TitleBarHints::removeWindowMenu (juce::Component&) {}
 void TitleBarHints::fixSize (juce::Component&) {}
 void TitleBarHints::leaveFullScreenAndMaximised (juce::Component&) {}
-void TitleBarHints::handleEventsAlreadyRead() {}
 #endif

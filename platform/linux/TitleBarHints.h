@@ -9,8 +9,7 @@
     On X11 JUCE 7 asks the window manager for a window menu on every window with a native
     title bar, and each time it places a window it replaces the size hints with the position
     and size alone, dropping the minimum and maximum of a window that cannot be resized. The
-    program's title bar has no menu and its frame keeps one size. Nor does it always handle
-    the window manager's events when they come. Elsewhere these do nothing.
+    program's title bar has no menu and its frame keeps one size. Elsewhere these do nothing.
 
     Every function needs the window on the desktop. Threads: the message thread.
 */
@@ -29,9 +28,4 @@ void fixSize (juce::Component& window);
 /** Asks the window manager to take the window out of fullscreen and out of maximised. */
 void leaveFullScreenAndMaximised (juce::Component& window);
 
-/** Has the framework handle the X events that Xlib has already read. JUCE handles X events
-    only when the connection has data to read: those read while waiting for a reply outside
-    that handling wait for the next data from the server, which may not come.
-*/
-void handleEventsAlreadyRead();
 } // namespace TitleBarHints
