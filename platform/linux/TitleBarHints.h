@@ -27,5 +27,4 @@ void fixSize (juce::Component& window);
 
 /** Asks the window manager to take the window out of fullscreen and out of maximised. */
 void leaveFullScreenAndMaximised (juce::Component& window);
-
 } // namespace TitleBarHints
