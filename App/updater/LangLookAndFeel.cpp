@@ -162,7 +162,10 @@ void LangLookAndFeel::preparePopupMenuWindow (juce::Component& list)
             juce::Timer::callAfterDelay (100, [w = window]
                                          {
                 if (w != nullptr && w->isShowing() && !ActiveWindow::isAnotherProgramsWindow())
-                    w->toFront (false); });
+                    w->toFront (false);
+
+                XDisplay::handleEventsAlreadyRead(); // those read with the answers
+            });
             delete this;
         }
     };

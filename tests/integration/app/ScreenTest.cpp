@@ -213,8 +213,8 @@ TEST (DoubleClick, ASecondPressWithinTheIntervalOfAScreenChangeCountsForNothingA
         rig.dir.write ("vn382_v123.upd", updateFile (4000));
         ASSERT_TRUE (!device || rig.startDevice());
         rig.create();
-        ASSERT_TRUE (rig.runUntil ([&]
-                                   { return device == (Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected); }));
+        ASSERT_TRUE (rig.runUntil ([&, connected = device]
+                                   { return connected == (Access::hidCtrl (rig.component()).connectionState != ConnectionState::disconnected); }));
         rig.clickOkPlace();
 
         if (posted != none) // as at a transfer's end, long after the last press
